@@ -1,0 +1,17 @@
+// Process-wide state of the launch sequence, shared by the update and prompt stages.
+#pragma once
+
+#include <string>
+
+// The release service's URL, fixed when the launcher is built.
+extern const std::string apiUrl;
+// The newest installer's version in letter form as the release probe found it; after a
+// successful installation, the version read back from the registry.
+extern std::string javaVerURL;
+// The installed runtime's version in letter form, read once at start; empty when none.
+extern std::string javaVerReg;
+// The dotted form of the version whose runtime is started.
+extern std::string javaVerDot;
+
+// True when the calling thread's effective token holds the built-in Administrators group.
+bool IsRunAsAdmin();

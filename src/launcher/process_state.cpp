@@ -1,0 +1,8 @@
+// Defines the process-wide strings in one translation unit, so that they are constructed in
+// this order before main and destroyed in the reverse order at exit.
+#include "launcher.h"
+
+const std::string apiUrl = KLV_RELEASE_SERVICE_URL;
+std::string javaVerURL;
+std::string javaVerReg;
+std::string javaVerDot;

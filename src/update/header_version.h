@@ -1,0 +1,18 @@
+// Collects the response headers of the release probe and cuts the newest installer's version
+// out of them. No Windows or libcurl header is needed, so this is tested on its own.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Headers of a genuine release-service response take a few hundred bytes; anything past this
+// is not a response worth reading.
+constexpr std::size_t maxHeaderBytes = 64 * 1024;
+
+// CURLOPT_HEADERFUNCTION: appends each header line to the std::string that userdata points to.
+// Returns the number of bytes taken; anything else makes libcurl abort the transfer.
+std::size_t header_callback(char *buffer, std::size_t size, std::size_t nitems, void *userdata);
+
+// The version in the last installer file name ("..._8u432b06.msi") in the headers, or the
+// empty string when there is no well-formed letter-form version.
+std::string versionFromHeaders(const std::string &headerBuffer);

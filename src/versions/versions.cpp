@@ -1,0 +1,58 @@
+// Converts versions between letter form and dotted form. Well-formed versions are converted
+// by number so that two-digit builds survive the round trip; anything else falls back to
+// plain text replacement.
+#include "versions.h"
+
+#include <regex>
+
+namespace {
+
+// Each number is limited to nine digits so that it always fits an unsigned long.
+const std::regex wellFormedDotted(R"(^(\d{1,9})\.0\.(\d{1,9})\.(\d{1,9})$)");
+const std::regex wellFormedLetter(R"(^(\d{1,9})u(\d{1,9})b(\d{1,9})$)");
+
+// Real versions are short: major 8, an update in the hundreds, a build below 100.
+const std::regex sensibleLetter(R"(^\d{1,3}u\d{1,4}b\d{1,4}$)");
+
+std::string number(const std::string &digits)
+{
+    return std::to_string(std::stoul(digits));
+}
+
+// Installer names write the build with at least two digits: 8u432b06, 8u292b10.
+std::string twoDigitBuild(const std::string &digits)
+{
+    std::string build = number(digits);
+    return build.size() < 2 ? "0" + build : build;
+}
+
+} // namespace
+
+std::string dotToLet(const std::string &version)
+{
+    std::smatch parts;
+    if (std::regex_match(version, parts, wellFormedDotted)) {
+        return number(parts[1]) + "u" + number(parts[2]) + "b" + twoDigitBuild(parts[3]);
+    }
+    const std::string afterMajor = std::regex_replace(version, std::regex(R"(\.0\.)"), "u");
+    return std::regex_replace(afterMajor, std::regex(R"(\.)"), "b0");
+}
+
+std::string letToDot(std::string version)
+{
+    std::smatch parts;
+    if (std::regex_match(version, parts, wellFormedLetter)) {
+        return number(parts[1]) + ".0." + number(parts[2]) + "." + number(parts[3]);
+    }
+    std::string dotted = std::regex_replace(version, std::regex("b0"), ".");
+    const std::string::size_type firstU = dotted.find('u');
+    if (firstU != std::string::npos) {
+        dotted.replace(firstU, 1, ".0.");
+    }
+    return dotted;
+}
+
+bool isLetterVersion(const std::string &version)
+{
+    return std::regex_match(version, sensibleLetter);
+}

@@ -1,0 +1,55 @@
+// Stands in for the runtime's javaw.exe in the end-to-end tests: it records how it was
+// started (command line, working directory, elevation) and ends at once. The record goes to
+// the file named by KLV_JAVAW_RECORD, or next to the executable when that is unset.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string recordPath()
+{
+    char path[MAX_PATH * 4];
+    const DWORD length = GetEnvironmentVariableA("KLV_JAVAW_RECORD", path, sizeof(path));
+    if (length > 0 && length < sizeof(path)) {
+        return path;
+    }
+    const DWORD moduleLength = GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string beside(path, moduleLength);
+    return beside.substr(0, beside.find_last_of('\\') + 1) + "javaw-started.txt";
+}
+
+bool tokenIsElevated()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return false;
+    }
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const BOOL ok = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size);
+    CloseHandle(token);
+    return ok && elevation.TokenIsElevated != 0;
+}
+
+} // namespace
+
+int main()
+{
+    char directory[MAX_PATH * 4];
+    const DWORD directoryLength = GetCurrentDirectoryA(sizeof(directory), directory);
+    char module[MAX_PATH * 4];
+    const DWORD moduleLength = GetModuleFileNameA(nullptr, module, sizeof(module));
+
+    FILE *record = std::fopen(recordPath().c_str(), "ab");
+    if (record == nullptr) {
+        return 2;
+    }
+    std::fprintf(record, "module=%.*s\r\n", static_cast<int>(moduleLength), module);
+    std::fprintf(record, "commandline=%s\r\n", GetCommandLineA());
+    std::fprintf(record, "directory=%.*s\r\n", static_cast<int>(directoryLength), directory);
+    std::fprintf(record, "elevated=%s\r\n", tokenIsElevated() ? "yes" : "no");
+    std::fclose(record);
+    return 0;
+}

@@ -1,0 +1,147 @@
+// The registry readers against the real registry of a scratch Wine prefix. Each test writes
+// the records it needs and removes the runtime records again.
+#include "registry/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const char *const runtimeRecords = R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE)";
+const char *const scratchKey = R"(SOFTWARE\WOW6432Node\KlvRegistryTest)";
+
+void createKey(const std::string &path)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void setValue(const std::string &path, const char *name, DWORD type, const std::string &data)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE *>(data.data()),
+                             static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+// The string as REG_SZ data, with its terminating NUL.
+std::string withNul(const std::string &text)
+{
+    return text + '\0';
+}
+
+// The value the next handle of this process gets. Closed handles free their slot for the next
+// one, so this only grows while handles stay open. (GetProcessHandleCount is always 0 under
+// Wine, so it cannot tell.)
+HANDLE nextHandleValue()
+{
+    HANDLE probe = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_NE(probe, nullptr);
+    CloseHandle(probe);
+    return probe;
+}
+
+class RegistryReaders : public ::testing::Test {
+  protected:
+    void SetUp() override { TearDown(); }
+    void TearDown() override
+    {
+        (void)RegDeleteTreeA(HKEY_LOCAL_MACHINE, runtimeRecords);
+        (void)RegDeleteTreeA(HKEY_LOCAL_MACHINE, scratchKey);
+    }
+};
+
+} // namespace
+
+TEST_F(RegistryReaders, NoRuntimeRecordsMeansNoVersion)
+{
+    EXPECT_EQ(findjavaVersionReg(), "");
+    createKey(runtimeRecords);
+    EXPECT_EQ(findjavaVersionReg(), "");
+}
+
+TEST_F(RegistryReaders, TheInstalledRuntimeIsReportedInLetterForm)
+{
+    createKey(std::string(runtimeRecords) + R"(\8.0.292.10\hotspot\MSI)");
+    EXPECT_EQ(findjavaVersionReg(), "8u292b10");
+}
+
+TEST_F(RegistryReaders, OfTwoRuntimesTheFirstEnumeratedOneWins)
+{
+    createKey(std::string(runtimeRecords) + R"(\8.0.432.6)");
+    createKey(std::string(runtimeRecords) + R"(\8.0.422.5)");
+    HKEY records = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, runtimeRecords, 0, KEY_READ, &records), ERROR_SUCCESS);
+    char first[64];
+    DWORD firstSize = sizeof(first);
+    ASSERT_EQ(RegEnumKeyExA(records, 0, first, &firstSize, nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(records);
+    // The registry enumerates by name, not by creation, so the older runtime comes first.
+    ASSERT_STREQ(first, "8.0.422.5");
+    EXPECT_EQ(findjavaVersionReg(), "8u422b05");
+}
+
+TEST_F(RegistryReaders, AStringValueIsReadUpToItsNul)
+{
+    setValue(scratchKey, "Path", REG_SZ,
+             withNul(R"(C:\Program Files (x86)\Eclipse Adoptium\jre-8.0.432.6-hotspot\)"));
+    EXPECT_EQ(queryRegistry(scratchKey, "Path", HKEY_LOCAL_MACHINE),
+              R"(C:\Program Files (x86)\Eclipse Adoptium\jre-8.0.432.6-hotspot\)");
+    setValue(scratchKey, "Two", REG_SZ, withNul(std::string("first") + '\0' + "second"));
+    EXPECT_EQ(queryRegistry(scratchKey, "Two", HKEY_LOCAL_MACHINE), "first");
+}
+
+TEST_F(RegistryReaders, MissingKeysAndValuesGiveEmptyText)
+{
+    EXPECT_EQ(queryRegistry(R"(SOFTWARE\WOW6432Node\Marveth\NoSuchKey)", "Path", HKEY_LOCAL_MACHINE), "");
+    createKey(scratchKey);
+    EXPECT_EQ(queryRegistry(scratchKey, "Path", HKEY_LOCAL_MACHINE), "");
+}
+
+TEST_F(RegistryReaders, ValuesNearTheBufferSize)
+{
+    const std::string longest(1023, 'a');
+    setValue(scratchKey, "Longest", REG_SZ, withNul(longest));
+    EXPECT_EQ(queryRegistry(scratchKey, "Longest", HKEY_LOCAL_MACHINE), longest);
+
+    // 1024 bytes and no NUL: what is returned stops inside the buffer.
+    setValue(scratchKey, "Full", REG_SZ, std::string(1024, 'b'));
+    const std::string full = queryRegistry(scratchKey, "Full", HKEY_LOCAL_MACHINE);
+    EXPECT_LE(full.size(), 1024U);
+    EXPECT_EQ(full.find_first_not_of('b'), std::string::npos);
+
+    setValue(scratchKey, "TooLong", REG_SZ, withNul(std::string(1024, 'c')));
+    EXPECT_EQ(queryRegistry(scratchKey, "TooLong", HKEY_LOCAL_MACHINE), "");
+}
+
+TEST_F(RegistryReaders, AnExpandableStringIsReturnedUnexpanded)
+{
+    setValue(scratchKey, "Path", REG_EXPAND_SZ, withNul(R"(%ProgramFiles(x86)%\KLV\)"));
+    EXPECT_EQ(queryRegistry(scratchKey, "Path", HKEY_LOCAL_MACHINE), R"(%ProgramFiles(x86)%\KLV\)");
+}
+
+TEST_F(RegistryReaders, EveryKeyThatIsOpenedIsClosedAgain)
+{
+    createKey(std::string(runtimeRecords) + R"(\8.0.432.6)");
+    setValue(scratchKey, "Path", REG_SZ, withNul("x"));
+    // Warm up once, so that lazily created handles of the platform are not counted.
+    (void)findjavaVersionReg();
+    (void)queryRegistry(scratchKey, "Path", HKEY_LOCAL_MACHINE);
+    const HANDLE before = nextHandleValue();
+    for (int i = 0; i < 50; ++i) {
+        (void)findjavaVersionReg();
+        (void)queryRegistry(scratchKey, "Path", HKEY_LOCAL_MACHINE);
+        (void)queryRegistry(scratchKey, "Missing", HKEY_LOCAL_MACHINE);
+        (void)queryRegistry(R"(SOFTWARE\NoSuchKey)", "Path", HKEY_LOCAL_MACHINE);
+    }
+    EXPECT_EQ(nextHandleValue(), before);
+}

@@ -1,0 +1,60 @@
+// Conversions between the letter form and the dotted form of runtime versions.
+#include "versions/versions.h"
+
+#include <gtest/gtest.h>
+
+TEST(Versions, WellFormedVersionsRoundTripWithOneAndTwoDigitBuilds)
+{
+    EXPECT_EQ(dotToLet("8.0.432.6"), "8u432b06");
+    EXPECT_EQ(letToDot("8u432b06"), "8.0.432.6");
+    EXPECT_EQ(dotToLet("8.0.292.10"), "8u292b10");
+    EXPECT_EQ(letToDot("8u292b10"), "8.0.292.10");
+    EXPECT_EQ(dotToLet("8.0.262.10"), "8u262b10");
+    EXPECT_EQ(letToDot("8u392b10"), "8.0.392.10");
+    for (const char *dotted : {"8.0.432.6", "8.0.292.10", "8.0.0.1", "11.0.21.100"}) {
+        EXPECT_EQ(letToDot(dotToLet(dotted)), dotted);
+    }
+}
+
+TEST(Versions, NumbersAreNormalised)
+{
+    EXPECT_EQ(dotToLet("8.0.432.06"), "8u432b06");
+    EXPECT_EQ(letToDot("8u432b006"), "8.0.432.6");
+    EXPECT_EQ(dotToLet("8.0.0.1"), "8u0b01");
+}
+
+TEST(Versions, EmptyMeansNoVersionInBothDirections)
+{
+    EXPECT_EQ(dotToLet(""), "");
+    EXPECT_EQ(letToDot(""), "");
+}
+
+TEST(Versions, MalformedVersionsKeepTheTextualRules)
+{
+    EXPECT_EQ(letToDot("8u1u2"), "8.0.1u2");
+    EXPECT_EQ(letToDot("8u432b06-ea"), "8.0.432.6-ea");
+    EXPECT_EQ(dotToLet("8.0.432.6.1"), "8u432b06b01");
+    EXPECT_EQ(dotToLet("17.0.9"), "17u9");
+    EXPECT_EQ(dotToLet("8.1.2.3"), "8b01b02b03");
+    EXPECT_EQ(letToDot("jre-hotspot"), "jre-hotspot");
+    EXPECT_EQ(dotToLet("jre-hotspot"), "jre-hotspot");
+}
+
+TEST(Versions, NumbersTooLongForAnIntegerAreLeftToTheTextualRules)
+{
+    EXPECT_EQ(letToDot("8u12345678901b06"), "8.0.12345678901.6");
+    EXPECT_EQ(dotToLet("8.0.1.12345678901"), "8u1b012345678901");
+}
+
+TEST(Versions, OnlyPlainShortLetterVersionsAreAccepted)
+{
+    EXPECT_TRUE(isLetterVersion("8u432b06"));
+    EXPECT_TRUE(isLetterVersion("8u292b10"));
+    EXPECT_TRUE(isLetterVersion("11u21b9"));
+    for (const char *rejected :
+         {"", "8u432", "8.0.432.6", "8U432B06", "8u432b06 ", " 8u432b06", "8u432b06\r\n", "..\\..\\evil",
+          "8u432b06/../x", "8u432b06\\x", "1234u432b06", "8u12345b06", "8u432b12345", "u432b06", "8ub06",
+          "8u432b", "8u432b06.msi"}) {
+        EXPECT_FALSE(isLetterVersion(rejected)) << rejected;
+    }
+}
