@@ -1,9 +1,10 @@
 // Stands in for the runtime's javaw.exe in the end-to-end tests: it records how it was
-// started (command line, working directory, elevation) and ends at once. The record goes to
+// started (command line, working directory, elevation) and ends. The record goes to
 // the file named by KLV_JAVAW_RECORD, or next to the executable when that is unset.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -51,5 +52,18 @@ int main()
     std::fprintf(record, "directory=%.*s\r\n", static_cast<int>(directoryLength), directory);
     std::fprintf(record, "elevated=%s\r\n", tokenIsElevated() ? "yes" : "no");
     std::fclose(record);
+
+    // KLV_JAVAW_LINGER_SECONDS keeps the "application" running for a while, so a test can tell
+    // whether the launcher waits for it.
+    char linger[16];
+    const DWORD lingerLength = GetEnvironmentVariableA("KLV_JAVAW_LINGER_SECONDS", linger, sizeof(linger));
+    if (lingerLength > 0 && lingerLength < sizeof(linger)) {
+        Sleep(static_cast<DWORD>(std::strtoul(linger, nullptr, 10)) * 1000);
+        record = std::fopen(recordPath().c_str(), "ab");
+        if (record != nullptr) {
+            std::fprintf(record, "ended=yes\r\n");
+            std::fclose(record);
+        }
+    }
     return 0;
 }

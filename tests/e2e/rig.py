@@ -1,0 +1,339 @@
+"""The end-to-end rig: a scratch Wine prefix per scenario, an Xvfb display, a stand-in of the
+release service on 127.0.0.1, and the launcher run under Wine with its message boxes read by
+the boxwatch helper and answered with xdotool."""
+
+import contextlib
+import dataclasses
+import http.server
+import os
+import re
+import shutil
+import socket
+import subprocess
+import tempfile
+import threading
+import time
+from pathlib import Path
+
+BUILD_DIR = Path(os.environ.get("KLV_BUILD_DIR", Path(__file__).resolve().parents[2] / "build" / "windows-loopback"))
+SERVICE_PORT = int(os.environ.get("KLV_SERVICE_PORT", "18423"))
+ARTIFACTS = Path(os.environ.get("KLV_ARTIFACTS", BUILD_DIR / "artifacts"))
+API_PATH = "/v3/installer/latest/8/ga/windows/x86/jre/hotspot/normal/eclipse"
+INSTALLER_PREFIX = "OpenJDK8U-jre_x86-32_windows_hotspot_"
+
+LAUNCHER = BUILD_DIR / "klv-launcher.exe"
+JAVAW = BUILD_DIR / "tests" / "helpers" / "javaw.exe"
+BOXWATCH = BUILD_DIR / "tests" / "helpers" / "boxwatch.exe"
+MSI_DIR = BUILD_DIR / "tests" / "msi"
+
+RUNTIME_RECORDS = r"HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE"
+APPLICATION_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Marveth\KLV"
+APPLICATION_DIR = r"C:\Program Files (x86)\Marveth\KLV"
+APPLICATION_ARGS = r"-cp RXTXcomm.jar;bin\de\norvel\KLV\KLV\KLV.jar main.klv"
+
+
+def _quiet_env(**extra):
+    env = dict(os.environ)
+    env.update({"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=", **extra})
+    return env
+
+
+class Display:
+    """An Xvfb display with no window manager, for the message boxes."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as reader:
+            self.name = ":" + reader.readline().strip()
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait(10)
+
+    def screenshot(self, path):
+        path.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["import", "-display", self.name, "-window", "root", str(path)], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def template_prefix(display):
+    """A freshly initialised Wine prefix, made once per build folder and copied per scenario."""
+    template = BUILD_DIR / "wine-template"
+    if (template / ".klv-ready").exists():
+        return template
+    shutil.rmtree(template, ignore_errors=True)
+    env = _quiet_env(WINEPREFIX=str(template), DISPLAY=display.name)
+    subprocess.run(["wineboot", "-i"], env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=env, check=True)
+    # A new prefix links the user's folders to the Linux home folder; a test must never
+    # download into the home folder of whoever runs it.
+    users = template / "drive_c" / "users"
+    for link in users.glob("*/*"):
+        if link.is_symlink():
+            link.unlink()
+            link.mkdir()
+    (template / ".klv-ready").touch()
+    return template
+
+
+@dataclasses.dataclass
+class Box:
+    caption: str
+    text: str
+    buttons: str
+    hwnd: str
+    style: int
+
+
+@dataclasses.dataclass
+class ShellCall:
+    mask: int
+    verb: str
+    file: str
+    parameters: str
+    directory: str
+    show: int
+
+
+@dataclasses.dataclass
+class Run:
+    exit_code: int
+    seconds: float
+    boxes: list
+    shell_calls: list
+    trace: str
+
+
+_SHELL_CALL = re.compile(
+    r'SHELL_execute mask=0x([0-9a-f]+) hwnd=\S+ verb=(?:L"(.*?)"|\(null\)) file=L"(.*?)" '
+    r'parm=(?:L"(.*?)"|\(null\)) dir=(?:L"(.*?)"|\(null\)) show=0x([0-9a-f]+)')
+
+
+def _unescape(text):
+    return (text or "").replace("\\\\", "\\")
+
+
+def parse_shell_calls(trace):
+    return [ShellCall(int(m[1], 16), _unescape(m[2]), _unescape(m[3]), _unescape(m[4]), _unescape(m[5]),
+                      int(m[6], 16)) for m in _SHELL_CALL.finditer(trace)]
+
+
+class Prefix:
+    """A scratch Windows for one scenario, copied from the template."""
+
+    def __init__(self, display, locale="en_US.UTF-8"):
+        self.display = display
+        self.root = Path(tempfile.mkdtemp(prefix="klv-wine-"))
+        self.path = self.root / "prefix"
+        template = template_prefix(display)
+        # Hard links keep the copy cheap: Wine replaces its registry files instead of writing
+        # into them, and the scenario adds files rather than changing the template's.
+        subprocess.run(["cp", "-al", str(template), str(self.path)], check=True)
+        for hive in self.path.glob("*.reg"):
+            shutil.copyfile(hive, hive.with_suffix(".tmp"))
+            hive.with_suffix(".tmp").replace(hive)
+        self.locale = locale
+        self.extra_env = {}
+        self.record = self.windows_to_unix(r"C:\javaw-record.txt")
+
+    def env(self, **extra):
+        # The wineserver takes its user-interface language from the locale it starts with.
+        return _quiet_env(WINEPREFIX=str(self.path), DISPLAY=self.display.name, LC_ALL=self.locale,
+                          LANG=self.locale, KLV_JAVAW_RECORD=r"C:\javaw-record.txt", **self.extra_env, **extra)
+
+    def windows_to_unix(self, path):
+        assert path[1:3] == ":\\", path
+        return self.path / "drive_c" / path[3:].replace("\\", "/")
+
+    def wine(self, *args, check=True, **kwargs):
+        return subprocess.run(["wine", *map(str, args)], env=self.env(), check=check, **kwargs)
+
+    def import_registry(self, lines):
+        reg = self.root / "records.reg"
+        reg.write_text("Windows Registry Editor Version 5.00\r\n\r\n" + "\r\n".join(lines) + "\r\n",
+                       encoding="utf-16")
+        self.wine("regedit", "/S", reg, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def install_runtime(self, dotted, folder=None):
+        """Writes the records the runtime's installer leaves, and puts the stand-in javaw.exe into
+        the runtime's folder. Returns the folder."""
+        folder = folder or rf"C:\Program Files (x86)\Eclipse Adoptium\jre-{dotted}-hotspot" + "\\"
+        bin_dir = self.windows_to_unix(folder + "bin")
+        bin_dir.mkdir(parents=True, exist_ok=True)
+        shutil.copy(JAVAW, bin_dir / "javaw.exe")
+        escaped = folder.replace("\\", "\\\\")
+        self.import_registry([f"[{RUNTIME_RECORDS}\\{dotted}\\hotspot\\MSI]", f'"Path"="{escaped}"'])
+        return folder
+
+    def install_application(self):
+        self.windows_to_unix(APPLICATION_DIR).mkdir(parents=True, exist_ok=True)
+        escaped = APPLICATION_DIR.replace("\\", "\\\\")
+        self.import_registry([f"[{APPLICATION_KEY}]", f'"Path"="{escaped}"'])
+
+    def registry_subkeys(self, key):
+        out = self.wine("reg", "query", key, check=False, capture_output=True, text=True).stdout
+        return [line.rsplit("\\", 1)[1] for line in out.splitlines() if line.startswith(key + "\\")]
+
+    def downloads(self):
+        return sorted(p.name for p in self.windows_to_unix(r"C:\users").glob("*/Downloads/*"))
+
+    def javaw_record(self, wait_seconds=10):
+        """What the stand-in javaw.exe wrote about its start, or None if it never started."""
+        deadline = time.monotonic() + wait_seconds
+        while time.monotonic() < deadline:
+            if self.record.exists() and "elevated=" in self.record.read_text(errors="replace"):
+                text = self.record.read_text(errors="replace")
+                return dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
+            time.sleep(0.1)
+        return None
+
+    def wait_box(self, seconds):
+        out = self.wine(BOXWATCH, "wait", int(seconds * 1000), check=False, capture_output=True, text=True).stdout
+        fields = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        if "hwnd" not in fields:
+            return None
+        return Box(fields["caption"], fields["text"].replace("\\n", "\n"), fields["buttons"], fields["hwnd"],
+                   int(fields["style"], 16))
+
+    def answer(self, box, key):
+        """Presses a key in the box the way a user would, and waits until the box has closed."""
+        windows = subprocess.run(["xdotool", "search", "--name", "^" + re.escape(box.caption) + "$"],
+                                 env=self.env(), capture_output=True, text=True).stdout.split()
+        for window in windows:
+            subprocess.run(["xdotool", "key", "--window", window, key], env=self.env(),
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        gone = self.wine(BOXWATCH, "gone", box.hwnd, 10000, check=False).returncode == 0
+        assert gone, f"the box {box.caption!r} did not close on {key!r}"
+
+    def run_launcher(self, answers=(), timeout=120, on_box=None):
+        """Runs the launcher and answers each message box with the next key of answers. Returns
+        what happened, with the boxes in the order they appeared."""
+        answers = list(answers)
+        trace_file = self.root / "trace.txt"
+        started = time.monotonic()
+        with open(trace_file, "w") as trace:
+            launcher = subprocess.Popen(["wine", str(LAUNCHER)], env=self.env(WINEDEBUG="-all,trace+exec"),
+                                        stdout=subprocess.DEVNULL, stderr=trace)
+            boxes = []
+            while launcher.poll() is None:
+                assert time.monotonic() - started < timeout, "the launcher did not end in time"
+                box = self.wait_box(0.5)
+                if box is None:
+                    continue
+                boxes.append(box)
+                if on_box:
+                    on_box(box)
+                assert answers, f"an unexpected box: {box}"
+                self.answer(box, answers.pop(0))
+            seconds = time.monotonic() - started
+        text = trace_file.read_text(errors="replace")
+        return Run(launcher.returncode, seconds, boxes, parse_shell_calls(text), text)
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class ReleaseService:
+    """A stand-in of the release service. The header-only request gets a redirect to the
+    installer's file name; a download follows it to the package bytes."""
+
+    def __init__(self, version="8u432b06", port=SERVICE_PORT):
+        self.version = version
+        self.probe = "redirect"   # redirect | garbage | custom | stall
+        self.probe_headers = []   # for "custom": (name, value) pairs of the redirect
+        self.download = "ok"      # ok | missing | short | stall
+        self.installer = b""
+        self.requests = []
+        self.stop_event = threading.Event()
+        service = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def log_message(self, *args):
+                pass
+
+            def do_HEAD(self):
+                service.requests.append(("HEAD", self.path))
+                service.answer(self, head=True)
+
+            def do_GET(self):
+                service.requests.append(("GET", self.path))
+                service.answer(self, head=False)
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        self.server.daemon_threads = True
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+
+    def installer_path(self):
+        return f"/download/{INSTALLER_PREFIX}{self.version}.msi"
+
+    def answer(self, handler, head):
+        if handler.path.startswith(API_PATH):
+            self.answer_api(handler)
+        elif handler.path == self.installer_path():
+            self.answer_installer(handler, head)
+        else:
+            handler.send_response(404)
+            handler.send_header("Content-Length", "0")
+            handler.end_headers()
+
+    def answer_api(self, handler):
+        if self.probe == "stall":
+            self.stop_event.wait(120)
+            return
+        if self.probe == "garbage":
+            handler.send_response(200)
+            handler.send_header("Content-Type", "text/plain")
+            handler.send_header("X-Request_Id", "zz_9f8e7d6c")
+            handler.send_header("Content-Length", "0")
+            handler.end_headers()
+            return
+        handler.send_response(307)
+        if self.probe == "custom":
+            for name, value in self.probe_headers:
+                handler.send_header(name, value)
+        else:
+            handler.send_header("Location", f"http://127.0.0.1:{self.server.server_port}{self.installer_path()}")
+        handler.send_header("Content-Length", "0")
+        handler.end_headers()
+
+    def answer_installer(self, handler, head):
+        if self.download == "missing":
+            handler.send_response(404)
+            handler.send_header("Content-Length", "9")
+            handler.end_headers()
+            if not head:
+                handler.wfile.write(b"not found")
+            return
+        handler.send_response(200)
+        handler.send_header("Content-Type", "application/x-msi")
+        handler.send_header("Content-Length", str(len(self.installer)))
+        handler.end_headers()
+        if head:
+            return
+        if self.download == "ok":
+            handler.wfile.write(self.installer)
+        elif self.download == "short":
+            handler.wfile.write(self.installer[: len(self.installer) // 2])
+            handler.close_connection = True
+        elif self.download == "stall":
+            handler.wfile.write(self.installer[:4096])
+            handler.wfile.flush()
+            self.stop_event.wait(300)
+
+    def close(self):
+        self.stop_event.set()
+        self.server.shutdown()
+        self.server.server_close()
+
+
+def port_is_free(port=SERVICE_PORT):
+    with contextlib.closing(socket.socket()) as probe:
+        return probe.connect_ex(("127.0.0.1", port)) != 0

@@ -1,0 +1,139 @@
+// Reads and answers the message boxes of other processes under the same wineserver (or
+// desktop), for the end-to-end tests.
+//   boxwatch wait <milliseconds>      waits for a message box and prints what it shows
+//   boxwatch press <hwnd> <yes|no|ok> presses one of its buttons
+//   boxwatch gone <hwnd> <milliseconds> waits until that box has closed
+// A message box is a top-level dialog of class #32770; its text is the static control with
+// ID 0xFFFF and its buttons carry the IDs IDYES, IDNO and IDOK.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int messageTextId = 0xFFFF;
+constexpr DWORD pollMilliseconds = 50;
+
+std::string utf8(const std::wstring &text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                        nullptr);
+    return result;
+}
+
+std::wstring windowText(HWND window)
+{
+    wchar_t text[4096] = L"";
+    GetWindowTextW(window, text, 4096);
+    return text;
+}
+
+BOOL CALLBACK findMessageBox(HWND window, LPARAM found)
+{
+    wchar_t className[64] = L"";
+    GetClassNameW(window, className, 64);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (std::wcscmp(className, L"#32770") == 0 && IsWindowVisible(window) && owner != GetCurrentProcessId()) {
+        *reinterpret_cast<HWND *>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND visibleMessageBox()
+{
+    HWND found = nullptr;
+    EnumWindows(findMessageBox, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Prints one field a line; line breaks inside a text are written as \n.
+void printField(const char *name, const std::wstring &value)
+{
+    std::string text = utf8(value);
+    for (std::size_t at = 0; (at = text.find_first_of("\r\n", at)) != std::string::npos;) {
+        text.replace(at, 1, text[at] == '\n' ? "\\n" : "");
+    }
+    std::printf("%s=%s\n", name, text.c_str());
+}
+
+int waitForBox(DWORD milliseconds)
+{
+    for (DWORD waited = 0; waited <= milliseconds; waited += pollMilliseconds) {
+        if (HWND box = visibleMessageBox()) {
+            DWORD processId = 0;
+            GetWindowThreadProcessId(box, &processId);
+            std::printf("hwnd=%llu\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(box)));
+            std::printf("pid=%lu\n", processId);
+            printField("caption", windowText(box));
+            HWND text = GetDlgItem(box, messageTextId);
+            printField("text", text ? windowText(text) : L"");
+            std::string buttons;
+            for (const auto &[id, name] :
+                 {std::pair{IDYES, "yes"}, {IDNO, "no"}, {IDOK, "ok"}, {IDCANCEL, "cancel"}}) {
+                if (GetDlgItem(box, id) != nullptr) {
+                    buttons += buttons.empty() ? name : std::string(",") + name;
+                }
+            }
+            std::printf("buttons=%s\n", buttons.c_str());
+            std::printf("style=%#lx\n", static_cast<unsigned long>(GetWindowLongW(box, GWL_STYLE)));
+            std::fflush(stdout);
+            return 0;
+        }
+        Sleep(pollMilliseconds);
+    }
+    return 1;
+}
+
+HWND parseWindow(const char *text)
+{
+    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoull(text, nullptr, 10)));
+}
+
+int press(HWND box, const std::string &button)
+{
+    const int id = button == "yes" ? IDYES : button == "no" ? IDNO : IDOK;
+    if (!IsWindow(box) || GetDlgItem(box, id) == nullptr) {
+        return 1;
+    }
+    return PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(GetDlgItem(box, id)))
+               ? 0
+               : 1;
+}
+
+int waitUntilGone(HWND box, DWORD milliseconds)
+{
+    for (DWORD waited = 0; waited <= milliseconds; waited += pollMilliseconds) {
+        if (!IsWindow(box) || !IsWindowVisible(box)) {
+            return 0;
+        }
+        Sleep(pollMilliseconds);
+    }
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "wait" && argc == 3) {
+        return waitForBox(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+    }
+    if (command == "press" && argc == 4) {
+        return press(parseWindow(argv[2]), argv[3]);
+    }
+    if (command == "gone" && argc == 4) {
+        return waitUntilGone(parseWindow(argv[2]), static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
+    }
+    std::fprintf(stderr, "usage: boxwatch wait <ms> | press <hwnd> <yes|no|ok> | gone <hwnd> <ms>\n");
+    return 2;
+}
