@@ -1,0 +1,51 @@
+"""Runs the launcher under Wine against the stand-in release service and prints what it saw,
+what it started and how it ended."""
+
+import sys
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
+import rig  # noqa: E402
+
+
+def report(prefix, service, run):
+    print(f"  installed runtime records: {prefix.registry_subkeys(rig.RUNTIME_RECORDS) or 'none'}")
+    print(f"  release service offered:   {service.version}")
+    for box in run.boxes:
+        print(f"  message box:               [{box.caption}] {box.text}")
+    for call in run.shell_calls:
+        print(f"  shell start:               verb={call.verb} file={call.file}")
+        print(f"                             parameters={call.parameters}")
+        print(f"                             directory={call.directory}")
+    record = prefix.javaw_record(wait_seconds=5)
+    if record:
+        print(f"  javaw.exe reported:        {record['commandline']} (in {record['directory']}, "
+              f"elevated: {record['elevated']})")
+    print(f"  launcher exit code:        {run.exit_code} after {run.seconds:.1f} s")
+
+
+def installed_runtime_is_newest(display):
+    print("Scenario: runtime 8.0.432.6 installed, the service offers 8u432b06")
+    prefix = rig.Prefix(display)
+    service = rig.ReleaseService("8u432b06")
+    try:
+        prefix.install_application()
+        prefix.install_runtime("8.0.432.6")
+        report(prefix, service, prefix.run_launcher())
+    finally:
+        service.close()
+        prefix.close()
+
+
+def main():
+    if not rig.port_is_free():
+        sys.exit(f"port {rig.SERVICE_PORT} on 127.0.0.1 is taken; the stand-in release service needs it")
+    display = rig.Display()
+    try:
+        installed_runtime_is_newest(display)
+    finally:
+        display.close()
+
+
+if __name__ == "__main__":
+    main()

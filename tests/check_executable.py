@@ -1,0 +1,55 @@
+"""Checks the built launcher as Windows will see it: a PE32+ x86-64 console program that
+imports only DLLs shipped with Windows and carries its manifest and version resource."""
+
+import re
+import subprocess
+import sys
+import unittest
+from pathlib import Path
+
+EXECUTABLE = Path(sys.argv.pop(1) if len(sys.argv) > 1 else "klv-launcher.exe")
+
+WINDOWS_DLLS = {"advapi32.dll", "bcrypt.dll", "crypt32.dll", "kernel32.dll", "msvcrt.dll", "shell32.dll",
+                "user32.dll", "ws2_32.dll", "secur32.dll", "iphlpapi.dll", "wldap32.dll", "ole32.dll"}
+SUPPORTED_OS = {
+    "Vista": "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
+    "7": "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+    "8": "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+    "8.1": "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+    "10": "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+}
+
+
+class Executable(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(EXECUTABLE)], check=True,
+                                     capture_output=True, text=True).stdout
+        cls.image = EXECUTABLE.read_bytes()
+
+    def test_is_a_64_bit_console_program(self):
+        self.assertIn("file format pei-x86-64", self.headers)
+        self.assertRegex(self.headers, r"Magic\s+020b\s+\(PE32\+\)")
+        self.assertRegex(self.headers, r"Subsystem\s+00000003\s+\(Windows CUI\)")
+
+    def test_imports_only_dlls_that_ship_with_windows(self):
+        imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", self.headers)}
+        self.assertIn("shell32.dll", imported)
+        self.assertLessEqual(imported, WINDOWS_DLLS)
+
+    def test_carries_the_manifest(self):
+        manifest = re.search(rb"<assembly.*?</assembly>", self.image, re.S)
+        self.assertIsNotNone(manifest)
+        text = manifest.group(0).decode()
+        self.assertIn('<requestedExecutionLevel level="asInvoker" uiAccess="false"/>', text)
+        for system, guid in SUPPORTED_OS.items():
+            self.assertIn(f'<supportedOS Id="{guid}"/>', text, system)
+
+    def test_carries_a_version_resource(self):
+        for field in ("FileVersion", "ProductName", "OriginalFilename", "klv-launcher.exe"):
+            self.assertIn(field.encode("utf-16-le"), self.image)
+        self.assertIn(b"\xbd\x04\xef\xfe", self.image)  # VS_FIXEDFILEINFO signature
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
