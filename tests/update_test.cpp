@@ -1,8 +1,10 @@
 // Header collection and version extraction of the release probe.
 #include "update/header_version.h"
+#include "update/installer.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -77,4 +79,37 @@ TEST(VersionFromHeaders, TextThatIsNotAPlainVersionIsRefused)
 TEST(VersionFromHeaders, AVeryLongVersionIsRefused)
 {
     EXPECT_EQ(versionFromHeaders("location: /a_8u" + std::string(400, '1') + "b06.msi\r\n"), "");
+}
+
+TEST(InstallerDownload, IsSavedUnderTheFixedNameInTheUsersDownloads)
+{
+    EXPECT_EQ(installerDownloadPath(R"(C:\users\ada)", "8u432b06"),
+              R"(C:\users\ada\Downloads\OPENJDK8U-jre_x86-32_windows_hotspot_8u432b06.msi)");
+}
+
+TEST(InstallerDownload, WriteDataReportsWhatReachedTheFile)
+{
+    FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    char piece[] = "MSI-bytes";
+    EXPECT_EQ(write_data(piece, 1, 9, file), 9U);
+    EXPECT_EQ(std::ftell(file), 9L);
+    std::fclose(file);
+
+    // A stream that cannot be written gives a short count, which stops the transfer.
+    FILE* readOnly = std::fopen("NUL", "rb");
+    ASSERT_NE(readOnly, nullptr);
+    EXPECT_EQ(write_data(piece, 1, 9, readOnly), 0U);
+    std::fclose(readOnly);
+}
+
+TEST(InstallerExitCode, SuccessIncludesTheRestartCodes)
+{
+    EXPECT_TRUE(installerSucceeded(0));
+    EXPECT_TRUE(installerSucceeded(3010)); // ERROR_SUCCESS_REBOOT_REQUIRED
+    EXPECT_TRUE(installerSucceeded(1641)); // ERROR_SUCCESS_REBOOT_INITIATED
+    for (unsigned long failure : {1UL, 1602UL /* user cancelled */, 1603UL /* fatal error */,
+                                  1618UL /* another installation runs */, 1620UL, 1627UL, 3011UL, 259UL}) {
+        EXPECT_FALSE(installerSucceeded(failure)) << failure;
+    }
 }

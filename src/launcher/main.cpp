@@ -1,6 +1,7 @@
 // The launcher's entry point: find the installed runtime, offer the newest one, then start
 // the application with javaw.exe through the shell.
 #include "launcher.h"
+#include "prompts/prompt_flow.h"
 #include "registry/registry.h"
 #include "update/release_probe.h"
 #include "versions/versions.h"
@@ -28,13 +29,14 @@ int main()
     SHELLEXECUTEINFOA sei{};
 
     if (getURLVersion(apiUrl, javaVerReg, javaVerURL)) {
-        // The prompt flow takes over here. Until it exists, behave as if the user declined:
-        // keep the installed runtime, and with none installed there is nothing to start.
-        if (javaVerReg.empty()) {
+        const int state = javaVerReg.empty() ? 0 : 1;
+        if (winUI(state) == 1) {
             return 1;
         }
+    } else {
+        // No difference, or no newest version known: the installed runtime is the one to use.
+        javaVerDot = letToDot(javaVerReg);
     }
-    javaVerDot = letToDot(javaVerReg);
 
     const std::string javaKey = runtimeKeyPrefix + javaVerDot + runtimeKeySuffix;
     const std::string javaPath =

@@ -24,6 +24,7 @@ INSTALLER_PREFIX = "OpenJDK8U-jre_x86-32_windows_hotspot_"
 LAUNCHER = BUILD_DIR / "klv-launcher.exe"
 JAVAW = BUILD_DIR / "tests" / "helpers" / "javaw.exe"
 BOXWATCH = BUILD_DIR / "tests" / "helpers" / "boxwatch.exe"
+EXIT_WITH = BUILD_DIR / "tests" / "helpers" / "exit-with.exe"
 MSI_DIR = BUILD_DIR / "tests" / "msi"
 
 RUNTIME_RECORDS = r"HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE"

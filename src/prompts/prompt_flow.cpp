@@ -1,0 +1,64 @@
+// The prompt flow and the attention hook.
+#include "prompt_flow.h"
+
+#include "launcher/launcher.h"
+#include "prompt_texts.h"
+#include "update/installer.h"
+#include "versions/versions.h"
+
+HHOOK hHook = nullptr;
+
+namespace {
+
+constexpr UINT questionBox = MB_YESNO | MB_ICONQUESTION;
+constexpr UINT errorBox = MB_ICONERROR;
+
+// Beeps, then tells the user why the launcher ends.
+void reportEnd(const wchar_t* text, const wchar_t* caption)
+{
+    (void)MessageBeep(MB_ICONHAND);
+    (void)MessageBoxW(nullptr, text, caption, errorBox);
+}
+
+} // namespace
+
+LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    if (nCode == HCBT_ACTIVATE) {
+        // Flash caption and taskbar button until the window comes to the foreground, so a box
+        // that opens behind other windows is not missed.
+        FLASHWINFO fwi{};
+        fwi.cbSize = sizeof(fwi);
+        fwi.hwnd = reinterpret_cast<HWND>(wParam);
+        fwi.dwFlags = FLASHW_ALL | FLASHW_TIMER;
+        fwi.uCount = 0;
+        fwi.dwTimeout = 0;
+        (void)FlashWindowEx(&fwi);
+    }
+    return CallNextHookEx(hHook, nCode, wParam, lParam);
+}
+
+int winUI(const int& state)
+{
+    // A thread-local hook: it sees only the launcher's own windows, the message boxes.
+    hHook = SetWindowsHookExA(WH_CBT, CBTProc, nullptr, GetCurrentThreadId());
+    const PromptSet& prompts = promptsForLanguage(GetUserDefaultUILanguage());
+
+    if (state == 0) {
+        if (MessageBoxW(nullptr, prompts.noJava, prompts.noJavaTitel, questionBox) != IDYES) {
+            reportEnd(prompts.noRunJava, prompts.noRunJavaTitel);
+            return 1;
+        }
+    } else if (MessageBoxW(nullptr, prompts.newJava, prompts.newJavaTitel, questionBox) != IDYES) {
+        javaVerDot = letToDot(javaVerReg);
+        return 0;
+    }
+
+    const int error = callJavaAPI(javaVerURL, apiUrl);
+    javaVerDot = letToDot(javaVerURL);
+    if (error == 1) {
+        reportEnd(prompts.errorJava, prompts.errorJavaTitel);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,16 @@
+// The update stage's conversation with the user: one question, the installation on a yes,
+// and the error messages; every message box flashes until it is answered.
+#pragma once
+
+#include <windows.h>
+
+// The hook that makes the launcher's message boxes flash; installed once, never removed.
+extern HHOOK hHook;
+
+// WH_CBT hook procedure: flashes each window of the launcher's thread as it is activated.
+LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam);
+
+// Asks whether to install the newest runtime: state 0 means none is installed, any other
+// value that another version is available. Returns 0 with javaVerDot set to the runtime to
+// start, or 1 when the program must end.
+int winUI(const int& state);

@@ -1,0 +1,86 @@
+// The prompt texts and their selection by user-interface language.
+#include "prompt_texts.h"
+
+#include <iterator>
+
+namespace {
+
+const PromptSet german = {
+    L"Keine Java-Version in der Registrierung gefunden. Möchten Sie die aktuelle Version jetzt installieren?",
+    L"Keine Java-Version gefunden",
+    L"Die Anwendung kann nicht ohne installiertes Java ausgeführt werden. Die Anwendung wird jetzt geschlossen.",
+    L"Fehler",
+    L"Eine neuere Version von Java Temurin ist verfügbar. Möchten Sie es jetzt herunterladen?",
+    L"Neue Version",
+    L"Die Installation von Java ist fehlgeschlagen. Die Anwendung wird jetzt geschlossen.",
+    L"Fehler",
+};
+
+const PromptSet usEnglish = {
+    L"No Java version found in the registry. Do you want to Install the current version now?",
+    L"No Java Version Found",
+    L"The application cannot run without Java installed. The application will now close.",
+    L"Error",
+    L"A newer version of Java Temurin is availabe. Do you want to download it now?",
+    L"New Version",
+    L"The installation of Java failed. The application will now close.",
+    L"Error",
+};
+
+const PromptSet spanish = {
+    L"No se encontró ninguna versión de Java en el registro. ¿Desea instalar la versión actual ahora?",
+    L"No se encontró ninguna versión de Java",
+    L"La aplicación no puede ejecutarse sin Java instalado. La aplicación se cerrará ahora.",
+    L"Error",
+    L"Hay disponible una versión más reciente de Java Temurin. ¿Desea descargarla ahora?",
+    L"Nueva versión",
+    L"La instalación de Java falló. La aplicación se cerrará ahora.",
+    L"Error",
+};
+
+const PromptSet french = {
+    L"Aucune version de Java trouvée dans le registre. Voulez-vous installer la version actuelle maintenant?",
+    L"Aucune version de Java trouvée",
+    L"L'application ne peut pas fonctionner sans Java installé. L'application va maintenant se fermer.",
+    L"Erreur",
+    L"Une nouvelle version de Java Temurin est disponible. Voulez-vous le télécharger maintenant?",
+    L"Nouvelle version",
+    L"L'installation de Java a échoué. L'application va maintenant se fermer.",
+    L"Erreur",
+};
+
+const PromptSet dutch = {
+    L"Geen Java-versie gevonden in het register. Wilt u de huidige versie nu installeren?",
+    L"Geen Java-versie gevonden",
+    L"De applicatie kan niet worden uitgevoerd zonder Java geïnstalleerd. De applicatie wordt nu gesloten.",
+    L"Fout",
+    L"Een nieuwere versie van Java Temurin is beschikbaar. Wilt u het nu downloaden?",
+    L"Nieuwe versie",
+    L"De installatie van Java is mislukt. De applicatie wordt nu gesloten.",
+    L"Fout",
+};
+
+struct LanguagePrompts {
+    std::uint16_t langId;
+    const PromptSet* prompts;
+};
+
+const LanguagePrompts languages[] = {
+    {LANGID_GERMAN, &german}, {LANGID_US_ENGLISH, &usEnglish}, {LANGID_SPANISH, &spanish},
+    {LANGID_FRENCH, &french}, {LANGID_DUTCH, &dutch},
+};
+
+// The low ten bits of a language identifier name the language, the high six its variant.
+constexpr std::uint16_t primaryLanguageMask = 0x03FF;
+
+} // namespace
+
+const PromptSet& promptsForLanguage(std::uint16_t langId)
+{
+    for (const LanguagePrompts& language : languages) {
+        if ((language.langId & primaryLanguageMask) == (langId & primaryLanguageMask)) {
+            return *language.prompts;
+        }
+    }
+    return usEnglish;
+}

@@ -1,0 +1,28 @@
+// The texts of the launcher's four message boxes in German, US English, Spanish, French and
+// Dutch. No Windows header is needed, so the selection is tested on its own.
+#pragma once
+
+#include <cstdint>
+
+// The eight texts of one language, passed unchanged to MessageBoxW.
+struct PromptSet {
+    const wchar_t* noJava;         // question: no runtime installed
+    const wchar_t* noJavaTitel;
+    const wchar_t* noRunJava;      // message: the first installation was declined
+    const wchar_t* noRunJavaTitel;
+    const wchar_t* newJava;        // question: another runtime version is available
+    const wchar_t* newJavaTitel;
+    const wchar_t* errorJava;      // message: the installation failed
+    const wchar_t* errorJavaTitel;
+};
+
+// User-interface language identifiers, primary language and sublanguage together.
+constexpr std::uint16_t LANGID_GERMAN = 0x0407;
+constexpr std::uint16_t LANGID_US_ENGLISH = 0x0409;
+constexpr std::uint16_t LANGID_SPANISH = 0x040A;
+constexpr std::uint16_t LANGID_FRENCH = 0x040C;
+constexpr std::uint16_t LANGID_DUTCH = 0x0413;
+
+// The texts for the language that GetUserDefaultUILanguage reports. Other countries' variants
+// of the five languages get their language's texts; every other language gets US English.
+const PromptSet& promptsForLanguage(std::uint16_t langId);

@@ -1,0 +1,23 @@
+// Downloads the newest runtime installer, runs it and waits for it.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+// Downloads the installer from apiUrl (following its redirects) into the user's Downloads
+// folder under a name made from version, the probed version, runs it through the shell, waits for it and deletes the file again. Returns 0 when
+// the runtime was installed, with version set to what the registry now reports; 1 when no
+// installer ran to a successful end (version is then left alone).
+int callJavaAPI(std::string& version, std::string apiUrl);
+
+// CURLOPT_WRITEFUNCTION: writes the received bytes to the FILE that stream points to.
+// Returns the number of items written; a short count makes libcurl abort the transfer.
+std::size_t write_data(void* ptr, std::size_t size, std::size_t nmemb, void* stream);
+
+// Where the installer for letterVersion is saved, below the user's profile folder.
+std::string installerDownloadPath(const std::string& userProfile, const std::string& letterVersion);
+
+// Windows Installer's exit codes that mean the product is installed: success, and success
+// with a restart required (3010) or already started (1641).
+bool installerSucceeded(unsigned long exitCode);

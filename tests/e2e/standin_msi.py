@@ -1,0 +1,77 @@
+"""Builds stand-in runtime installers with wixl: real MSI packages for 32-bit Windows that
+install the stand-in javaw.exe and leave the runtime's registry records, or that fail."""
+
+import shutil
+import subprocess
+import uuid
+
+import rig
+
+_TEMPLATE = """<?xml version="1.0" encoding="utf-8"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="*" Name="Stand-in Temurin JRE {dotted}" Language="1033" Version="{msi_version}"
+           Manufacturer="KLV tests" UpgradeCode="{upgrade}">
+    <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>
+    <Media Id="1" Cabinet="jre.cab" EmbedCab="yes"/>
+    <Property Id="REBOOT" Value="ReallySuppress"/>
+    <Directory Id="TARGETDIR" Name="SourceDir">
+      <Directory Id="ProgramFilesFolder">
+        <Directory Id="AdoptiumDir" Name="Eclipse Adoptium">
+          <Directory Id="INSTALLDIR" Name="jre-{dotted}-hotspot">
+            <Directory Id="BinDir" Name="bin">
+              <Component Id="Javaw" Guid="{guid1}">
+                <File Id="JavawExe" Name="javaw.exe" Source="{javaw}" KeyPath="yes"/>
+              </Component>
+              <Component Id="Step" Guid="{guid2}">
+                <File Id="StepExe" Name="exit-with.exe" Source="{exit_with}" KeyPath="yes"/>
+              </Component>
+            </Directory>
+            <Component Id="Records" Guid="{guid3}">
+              <RegistryValue Root="HKLM" Key="SOFTWARE\\Eclipse Adoptium\\JRE\\{dotted}\\hotspot\\MSI" Name="Path"
+                             Type="string" Value="[INSTALLDIR]" KeyPath="yes"/>
+            </Component>
+          </Directory>
+        </Directory>
+      </Directory>
+    </Directory>
+    <Feature Id="Runtime" Level="1">
+      <ComponentRef Id="Javaw"/>
+      <ComponentRef Id="Step"/>
+      <ComponentRef Id="Records"/>
+    </Feature>
+    <CustomAction Id="FinalStep" FileKey="StepExe" ExeCommand="{step_exit_code}" Return="check"
+                  Execute="deferred" Impersonate="no"/>
+    <InstallExecuteSequence>
+      <Custom Action="FinalStep" Sequence="6500">{fail_condition}</Custom>
+      {reboot}
+    </InstallExecuteSequence>
+  </Product>
+</Wix>
+"""
+
+OUTCOMES = ("installs", "reboot", "fails")
+
+
+def build(dotted, outcome="installs"):
+    """The path of an installer for the dotted version: "installs" ends with exit code 0,
+    "reboot" installs and asks for a restart (3010), "fails" rolls back and ends non-zero."""
+    assert outcome in OUTCOMES
+    rig.MSI_DIR.mkdir(parents=True, exist_ok=True)
+    msi = rig.MSI_DIR / f"jre-{dotted}-{outcome}.msi"
+    if msi.exists():
+        return msi
+    major, _, update, build_number = dotted.split(".")
+    names = uuid.uuid5(uuid.NAMESPACE_URL, f"klv-standin-{dotted}-{outcome}")
+    # wixl looks for the packaged files beside the source, by relative name.
+    shutil.copy(rig.JAVAW, rig.MSI_DIR / "javaw.exe")
+    shutil.copy(rig.EXIT_WITH, rig.MSI_DIR / "exit-with.exe")
+    wxs = msi.with_suffix(".wxs")
+    wxs.write_text(_TEMPLATE.format(
+        dotted=dotted, msi_version=f"{major}.{update}.{build_number}", upgrade=uuid.uuid5(names, "upgrade"),
+        guid1=uuid.uuid5(names, "javaw"), guid2=uuid.uuid5(names, "step"), guid3=uuid.uuid5(names, "records"),
+        javaw="javaw.exe", exit_with="exit-with.exe", step_exit_code="7",
+        fail_condition="1" if outcome == "fails" else "0",
+        reboot='<ScheduleReboot After="InstallFinalize"/>' if outcome == "reboot" else ""))
+    subprocess.run(["wixl", "-a", "x86", "-o", msi.name, wxs.name], cwd=rig.MSI_DIR, check=True,
+                   stdout=subprocess.DEVNULL)
+    return msi
