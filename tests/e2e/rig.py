@@ -69,6 +69,13 @@ def template_prefix(display):
     shutil.rmtree(template, ignore_errors=True)
     env = _quiet_env(WINEPREFIX=str(template), DISPLAY=display.name)
     subprocess.run(["wineboot", "-i"], env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # Without a window manager, Wine draws the frame and caption of its windows itself only for
+    # unmanaged windows; screenshots then show the boxes' captions too.
+    reg = BUILD_DIR / "wine-template.reg"
+    reg.write_text('Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n'
+                   '"Managed"="N"\r\n', encoding="utf-16")
+    subprocess.run(["wine", "regedit", "/S", str(reg)], env=env, check=True, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
     subprocess.run(["wineserver", "-w"], env=env, check=True)
     # A new prefix links the user's folders to the Linux home folder; a test must never
     # download into the home folder of whoever runs it.
@@ -88,6 +95,8 @@ class Box:
     buttons: str
     hwnd: str
     style: int
+    button_positions: dict
+    flashed: bool = False
 
 
 @dataclasses.dataclass
@@ -106,6 +115,7 @@ class Run:
     seconds: float
     boxes: list
     shell_calls: list
+    windows_flashed: int
     trace: str
 
 
@@ -121,6 +131,25 @@ def _unescape(text):
 def parse_shell_calls(trace):
     return [ShellCall(int(m[1], 16), _unescape(m[2]), _unescape(m[3]), _unescape(m[4]), _unescape(m[5]),
                       int(m[6], 16)) for m in _SHELL_CALL.finditer(trace)]
+
+
+_FLASH = re.compile(r"^([0-9a-f]+):fixme:win:NtUserFlashWindowEx \S+ - semi-stub$")
+_NC_PAINT = re.compile(r"^([0-9a-f]+):trace:win:nc_paint (0x[0-9a-f]+) ")
+
+
+def flashed_windows(trace):
+    """The windows that FlashWindowEx flashed. Wine accepts the call only for a valid record
+    (cbSize 32) and a live window; its caption flash then repaints that window's frame, which
+    the trace names right after the call, on the same thread."""
+    flashed = set()
+    waiting = set()
+    for line in trace.splitlines():
+        if match := _FLASH.match(line):
+            waiting.add(match[1])
+        elif (match := _NC_PAINT.match(line)) and match[1] in waiting:
+            waiting.discard(match[1])
+            flashed.add(int(match[2], 16))
+    return flashed
 
 
 class Prefix:
@@ -197,27 +226,35 @@ class Prefix:
         fields = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
         if "hwnd" not in fields:
             return None
+        positions = {name.split(".", 1)[1]: tuple(map(int, value.split(",")))
+                     for name, value in fields.items() if name.startswith("button.")}
         return Box(fields["caption"], fields["text"].replace("\\n", "\n"), fields["buttons"], fields["hwnd"],
-                   int(fields["style"], 16))
+                   int(fields["style"], 16), positions)
 
-    def answer(self, box, key):
-        """Presses a key in the box the way a user would, and waits until the box has closed."""
-        windows = subprocess.run(["xdotool", "search", "--name", "^" + re.escape(box.caption) + "$"],
-                                 env=self.env(), capture_output=True, text=True).stdout.split()
-        for window in windows:
-            subprocess.run(["xdotool", "key", "--window", window, key], env=self.env(),
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        gone = self.wine(BOXWATCH, "gone", box.hwnd, 10000, check=False).returncode == 0
-        assert gone, f"the box {box.caption!r} did not close on {key!r}"
+    def answer(self, box, button):
+        """Clicks a button of the box the way a user would, and waits until the box has closed.
+        A click needs neither keyboard focus nor the button's label in the box's language. A
+        box that is not yet active may take the first click as its activation only, so a user
+        (and this rig) clicks again."""
+        x, y = box.button_positions[button]
+        for _ in range(5):
+            subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"], env=self.env(),
+                           check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if self.wine(BOXWATCH, "gone", box.hwnd, 2000, check=False).returncode == 0:
+                return
+        raise AssertionError(f"the box {box.caption!r} did not close on clicks on {button!r}")
 
     def run_launcher(self, answers=(), timeout=120, on_box=None):
-        """Runs the launcher and answers each message box with the next key of answers. Returns
+        """Runs the launcher and answers each message box with the next button of answers. Returns
         what happened, with the boxes in the order they appeared."""
         answers = list(answers)
         trace_file = self.root / "trace.txt"
         started = time.monotonic()
         with open(trace_file, "w") as trace:
-            launcher = subprocess.Popen(["wine", str(LAUNCHER)], env=self.env(WINEDEBUG="-all,trace+exec"),
+            # Wine traces every ShellExecuteEx call with its fields ("exec"), and reports each
+            # FlashWindowEx call that it accepts (a valid record for a live window) as a
+            # semi-stub ("win"), so both can be checked from outside.
+            launcher = subprocess.Popen(["wine", str(LAUNCHER)], env=self.env(WINEDEBUG="-all,trace+exec,fixme+win,trace+win"),
                                         stdout=subprocess.DEVNULL, stderr=trace)
             boxes = []
             while launcher.poll() is None:
@@ -232,7 +269,10 @@ class Prefix:
                 self.answer(box, answers.pop(0))
             seconds = time.monotonic() - started
         text = trace_file.read_text(errors="replace")
-        return Run(launcher.returncode, seconds, boxes, parse_shell_calls(text), text)
+        flashed = flashed_windows(text)
+        for box in boxes:
+            box.flashed = int(box.hwnd) in flashed
+        return Run(launcher.returncode, seconds, boxes, parse_shell_calls(text), len(flashed), text)
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -112,12 +112,14 @@ class NothingInstalledAndNoVersion(LaunchScenario):
         self.service.close()
         shown = []
         # The shell reports the missing file in a box of its own and waits for it.
-        run = self.prefix.run_launcher(answers=["Return"], on_box=shown.append)
+        run = self.prefix.run_launcher(answers=["ok"], on_box=shown.append)
         self.assertEqual(run.exit_code, 0)
         self.assertEqual([call.file for call in run.shell_calls], [r"bin\javaw.exe"])
         self.assertEqual(run.shell_calls[0].directory, rig.APPLICATION_DIR)
         self.assertEqual(len(shown), 1)
         self.assertIn("not found", shown[0].text)
+        # No question was asked, so no attention hook was installed for the shell's box.
+        self.assertEqual(run.windows_flashed, 0)
         self.assertIsNone(self.prefix.javaw_record(wait_seconds=1))
 
 

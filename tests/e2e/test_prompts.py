@@ -48,6 +48,8 @@ class UpdateScenario(unittest.TestCase):
         self.assertEqual([(box.caption, box.text) for box in run.boxes], [ENGLISH[name] for name in expected])
         for box, name in zip(run.boxes, expected):
             self.assertEqual(box.buttons, "yes,no" if name in ("noJava", "newJava") else "ok", name)
+        # Each box flashed from its activation, before it was answered.
+        self.assertEqual([box.flashed for box in run.boxes], [True] * len(expected))
 
     def assertNothingStarted(self, run):
         self.assertEqual([call for call in run.shell_calls if call.file.endswith("javaw.exe")], [])
@@ -87,7 +89,7 @@ class UpdateScenario(unittest.TestCase):
 class NoRuntimeInstalled(UpdateScenario):
     def test_no_ends_with_the_cannot_run_message_and_exit_code_1(self):
         self.offer_installer()
-        run = self.prefix.run_launcher(answers=["n", "Return"])
+        run = self.prefix.run_launcher(answers=["no", "ok"])
         self.assertBoxes(run, ["noJava", "noRunJava"])
         self.assertEqual(run.exit_code, 1)
         self.assertInstallerRan(run, False)
@@ -96,7 +98,7 @@ class NoRuntimeInstalled(UpdateScenario):
 
     def test_yes_installs_the_runtime_and_starts_it(self):
         self.offer_installer()
-        run = self.prefix.run_launcher(answers=["y"])
+        run = self.prefix.run_launcher(answers=["yes"])
         self.assertBoxes(run, ["noJava"])
         self.assertEqual(run.exit_code, 0)
         self.assertInstallerRan(run, True)
@@ -108,7 +110,7 @@ class NoRuntimeInstalled(UpdateScenario):
 
     def test_yes_with_a_failing_installer_ends_with_the_installation_failed_message(self):
         self.offer_installer("fails")
-        run = self.prefix.run_launcher(answers=["y", "Return"])
+        run = self.prefix.run_launcher(answers=["yes", "ok"])
         self.assertBoxes(run, ["noJava", "errorJava"])
         self.assertEqual(run.exit_code, 1)
         self.assertInstallerRan(run, True)
@@ -118,7 +120,7 @@ class NoRuntimeInstalled(UpdateScenario):
 
     def test_a_restart_required_by_the_installer_counts_as_installed(self):
         self.offer_installer("reboot")
-        run = self.prefix.run_launcher(answers=["y"])
+        run = self.prefix.run_launcher(answers=["yes"])
         self.assertBoxes(run, ["noJava"])
         self.assertEqual(run.exit_code, 0)
         self.assertStarted(run, "8.0.432.6")
@@ -132,7 +134,7 @@ class OlderRuntimeInstalled(UpdateScenario):
 
     def test_no_keeps_the_installed_runtime(self):
         self.offer_installer()
-        run = self.prefix.run_launcher(answers=["n"])
+        run = self.prefix.run_launcher(answers=["no"])
         self.assertBoxes(run, ["newJava"])
         self.assertEqual(run.exit_code, 0)
         self.assertInstallerRan(run, False)
@@ -140,7 +142,7 @@ class OlderRuntimeInstalled(UpdateScenario):
 
     def test_yes_starts_the_first_runtime_the_registry_lists_after_the_installation(self):
         self.offer_installer()
-        run = self.prefix.run_launcher(answers=["y"])
+        run = self.prefix.run_launcher(answers=["yes"])
         self.assertBoxes(run, ["newJava"])
         self.assertEqual(run.exit_code, 0)
         self.assertInstallerRan(run, True)
@@ -151,7 +153,7 @@ class OlderRuntimeInstalled(UpdateScenario):
 
     def test_yes_with_a_failing_installer_ends_the_program_although_a_runtime_is_there(self):
         self.offer_installer("fails")
-        run = self.prefix.run_launcher(answers=["y", "Return"])
+        run = self.prefix.run_launcher(answers=["yes", "ok"])
         self.assertBoxes(run, ["newJava", "errorJava"])
         self.assertEqual(run.exit_code, 1)
         self.assertInstallerRan(run, True)
@@ -164,7 +166,7 @@ class OldRuntimeListedAfterTheNewOne(UpdateScenario):
         # The registry lists names in text order, where 8.0.92.14 comes after 8.0.432.6.
         self.prefix.install_runtime("8.0.92.14")
         self.offer_installer()
-        run = self.prefix.run_launcher(answers=["y"])
+        run = self.prefix.run_launcher(answers=["yes"])
         self.assertBoxes(run, ["newJava"])
         self.assertEqual(run.exit_code, 0)
         self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.432.6", "8.0.92.14"])
@@ -176,7 +178,7 @@ class FailedDownloads(UpdateScenario):
 
     def run_failed_download(self):
         self.offer_installer()
-        run = self.prefix.run_launcher(answers=["y", "Return"], timeout=180)
+        run = self.prefix.run_launcher(answers=["yes", "ok"], timeout=180)
         self.assertBoxes(run, ["noJava", "errorJava"])
         self.assertEqual(run.exit_code, 1)
         self.assertInstallerRan(run, False)
@@ -201,7 +203,7 @@ class FailedDownloads(UpdateScenario):
         for downloads in self.prefix.windows_to_unix(r"C:\users").glob("*/Downloads"):
             downloads.rmdir()
         self.offer_installer()
-        run = self.prefix.run_launcher(answers=["y", "Return"])
+        run = self.prefix.run_launcher(answers=["yes", "ok"])
         self.assertBoxes(run, ["noJava", "errorJava"])
         self.assertEqual(run.exit_code, 1)
         self.assertInstallerRan(run, False)

@@ -1,6 +1,7 @@
 // Reads and answers the message boxes of other processes under the same wineserver (or
 // desktop), for the end-to-end tests.
-//   boxwatch wait <milliseconds>      waits for a message box and prints what it shows
+//   boxwatch wait <milliseconds>      waits for a message box and prints what it shows, with
+//                                     the screen position of each button
 //   boxwatch press <hwnd> <yes|no|ok> presses one of its buttons
 //   boxwatch gone <hwnd> <milliseconds> waits until that box has closed
 // A message box is a top-level dialog of class #32770; its text is the static control with
@@ -76,11 +77,16 @@ int waitForBox(DWORD milliseconds)
             HWND text = GetDlgItem(box, messageTextId);
             printField("text", text ? windowText(text) : L"");
             std::string buttons;
-            for (const auto &[id, name] :
-                 {std::pair{IDYES, "yes"}, {IDNO, "no"}, {IDOK, "ok"}, {IDCANCEL, "cancel"}}) {
-                if (GetDlgItem(box, id) != nullptr) {
-                    buttons += buttons.empty() ? name : std::string(",") + name;
+            for (const auto& [id, name] : {std::pair{IDYES, "yes"}, {IDNO, "no"}, {IDOK, "ok"}, {IDCANCEL, "cancel"}}) {
+                HWND button = GetDlgItem(box, id);
+                if (button == nullptr) {
+                    continue;
                 }
+                buttons += buttons.empty() ? name : std::string(",") + name;
+                // Where a user would click it, in screen coordinates.
+                RECT area{};
+                GetWindowRect(button, &area);
+                std::printf("button.%s=%ld,%ld\n", name, (area.left + area.right) / 2, (area.top + area.bottom) / 2);
             }
             std::printf("buttons=%s\n", buttons.c_str());
             std::printf("style=%#lx\n", static_cast<unsigned long>(GetWindowLongW(box, GWL_STYLE)));
