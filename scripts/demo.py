@@ -6,11 +6,13 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import rig  # noqa: E402
+import standin_msi  # noqa: E402
 
 
-def report(prefix, service, run):
-    print(f"  installed runtime records: {prefix.registry_subkeys(rig.RUNTIME_RECORDS) or 'none'}")
-    print(f"  release service offered:   {service.version}")
+def run_and_report(prefix, service, **launch):
+    print(f"  runtime records before:    {prefix.registry_subkeys(rig.RUNTIME_RECORDS) or 'none'}")
+    print(f"  release service offers:    {service.version}")
+    run = prefix.run_launcher(**launch)
     for box in run.boxes:
         print(f"  message box:               [{box.caption}] {box.text}")
     for call in run.shell_calls:
@@ -21,6 +23,7 @@ def report(prefix, service, run):
     if record:
         print(f"  javaw.exe reported:        {record['commandline']} (in {record['directory']}, "
               f"elevated: {record['elevated']})")
+    print(f"  runtime records after:     {prefix.registry_subkeys(rig.RUNTIME_RECORDS) or 'none'}")
     print(f"  launcher exit code:        {run.exit_code} after {run.seconds:.1f} s")
 
 
@@ -31,7 +34,24 @@ def installed_runtime_is_newest(display):
     try:
         prefix.install_application()
         prefix.install_runtime("8.0.432.6")
-        report(prefix, service, prefix.run_launcher())
+        run_and_report(prefix, service)
+    finally:
+        service.close()
+        prefix.close()
+
+
+def first_installation(display):
+    print("Scenario: no runtime installed, the service offers 8u432b06; the user answers Yes")
+    prefix = rig.Prefix(display)
+    service = rig.ReleaseService("8u432b06")
+    screenshot = rig.ARTIFACTS / "demo" / "first-installation-question.png"
+    try:
+        prefix.install_application()
+        service.installer = standin_msi.build("8.0.432.6").read_bytes()
+        run_and_report(prefix, service, answers=["yes"], on_box=lambda box: display.screenshot(screenshot))
+        print(f"  downloads by the service:  {[path for method, path in service.requests if method == 'GET']}")
+        print(f"  Downloads folder after:    {prefix.downloads() or 'empty'}")
+        print(f"  screenshot of the question: {screenshot}")
     finally:
         service.close()
         prefix.close()
@@ -43,6 +63,8 @@ def main():
     display = rig.Display()
     try:
         installed_runtime_is_newest(display)
+        print()
+        first_installation(display)
     finally:
         display.close()
 
