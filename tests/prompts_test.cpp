@@ -37,8 +37,13 @@ TEST(PromptTexts, OtherCountriesGetTheirLanguagesTexts)
 
 TEST(PromptTexts, AnyOtherLanguageGetsUsEnglish)
 {
-    const std::uint16_t others[] = {0x0410 /* Italian */, 0x0411 /* Japanese */, 0x0415 /* Polish */,
-                                    0x0000, 0x0400, 0x0414 /* Norwegian */, 0xFFFF};
+    const std::uint16_t others[] = {0x0410 /* Italian */,
+                                    0x0411 /* Japanese */,
+                                    0x0415 /* Polish */,
+                                    0x0000,
+                                    0x0400,
+                                    0x0414 /* Norwegian */,
+                                    0xFFFF};
     for (std::uint16_t other : others) {
         EXPECT_EQ(&promptsForLanguage(other), &promptsForLanguage(LANGID_US_ENGLISH)) << std::hex << other;
     }
@@ -46,11 +51,11 @@ TEST(PromptTexts, AnyOtherLanguageGetsUsEnglish)
 
 TEST(PromptTexts, EveryBoxHasATextAndACaptionInEveryLanguage)
 {
-    for (std::uint16_t language :
-         {LANGID_GERMAN, LANGID_US_ENGLISH, LANGID_SPANISH, LANGID_FRENCH, LANGID_DUTCH, std::uint16_t{0x0411}}) {
+    for (std::uint16_t language : {LANGID_GERMAN, LANGID_US_ENGLISH, LANGID_SPANISH, LANGID_FRENCH,
+                                   LANGID_DUTCH, std::uint16_t{0x0411}}) {
         const PromptSet& p = promptsForLanguage(language);
-        for (const wchar_t* text : {p.noJava, p.noJavaTitel, p.noRunJava, p.noRunJavaTitel, p.newJava, p.newJavaTitel,
-                                    p.errorJava, p.errorJavaTitel}) {
+        for (const wchar_t* text : {p.noJava, p.noJavaTitel, p.noRunJava, p.noRunJavaTitel, p.newJava,
+                                    p.newJavaTitel, p.errorJava, p.errorJavaTitel}) {
             ASSERT_NE(text, nullptr);
             EXPECT_GT(std::wstring(text).size(), 3U);
         }

@@ -8,10 +8,10 @@
 
 namespace {
 
-const char *const runtimeRecords = R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE)";
-const char *const scratchKey = R"(SOFTWARE\WOW6432Node\KlvRegistryTest)";
+const char* const runtimeRecords = R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE)";
+const char* const scratchKey = R"(SOFTWARE\WOW6432Node\KlvRegistryTest)";
 
-void createKey(const std::string &path)
+void createKey(const std::string& path)
 {
     HKEY key = nullptr;
     ASSERT_EQ(
@@ -20,20 +20,20 @@ void createKey(const std::string &path)
     RegCloseKey(key);
 }
 
-void setValue(const std::string &path, const char *name, DWORD type, const std::string &data)
+void setValue(const std::string& path, const char* name, DWORD type, const std::string& data)
 {
     HKEY key = nullptr;
     ASSERT_EQ(
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
         ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE *>(data.data()),
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
                              static_cast<DWORD>(data.size())),
               ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
 // The string as REG_SZ data, with its terminating NUL.
-std::string withNul(const std::string &text)
+std::string withNul(const std::string& text)
 {
     return text + '\0';
 }

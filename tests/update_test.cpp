@@ -68,7 +68,7 @@ TEST(VersionFromHeaders, TextThatIsNotAPlainVersionIsRefused)
     EXPECT_EQ(versionFromHeaders("HTTP/1.1 200 OK\r\nx-trace_id: 8u432b06\r\n\r\n"), "");
     // Without "_" the cut runs from the start of the headers.
     EXPECT_EQ(versionFromHeaders("location: /8u432b06.msi\r\n"), "");
-    for (const char *hostile : {"location: /a_..\\..\\Windows\\evil.msi\r\n", "location: /a_../../x.msi\r\n",
+    for (const char* hostile : {"location: /a_..\\..\\Windows\\evil.msi\r\n", "location: /a_../../x.msi\r\n",
                                 "location: /a_8u432b06\\..\\..\\x.msi\r\n", "location: /a_8u432b06 x.msi\r\n",
                                 "location: /a_8u432b06\r\nx: y.msi\r\n", "location: /a_8U432B06.msi\r\n",
                                 "location: /a_8u432b06-evil.msi\r\n", "location: /a_.msi\r\n"}) {

@@ -11,7 +11,7 @@ TEST(Versions, WellFormedVersionsRoundTripWithOneAndTwoDigitBuilds)
     EXPECT_EQ(letToDot("8u292b10"), "8.0.292.10");
     EXPECT_EQ(dotToLet("8.0.262.10"), "8u262b10");
     EXPECT_EQ(letToDot("8u392b10"), "8.0.392.10");
-    for (const char *dotted : {"8.0.432.6", "8.0.292.10", "8.0.0.1", "11.0.21.100"}) {
+    for (const char* dotted : {"8.0.432.6", "8.0.292.10", "8.0.0.1", "11.0.21.100"}) {
         EXPECT_EQ(letToDot(dotToLet(dotted)), dotted);
     }
 }
@@ -51,7 +51,7 @@ TEST(Versions, OnlyPlainShortLetterVersionsAreAccepted)
     EXPECT_TRUE(isLetterVersion("8u432b06"));
     EXPECT_TRUE(isLetterVersion("8u292b10"));
     EXPECT_TRUE(isLetterVersion("11u21b9"));
-    for (const char *rejected :
+    for (const char* rejected :
          {"", "8u432", "8.0.432.6", "8U432B06", "8u432b06 ", " 8u432b06", "8u432b06\r\n", "..\\..\\evil",
           "8u432b06/../x", "8u432b06\\x", "1234u432b06", "8u12345b06", "8u432b12345", "u432b06", "8ub06",
           "8u432b", "8u432b06.msi"}) {

@@ -10,12 +10,12 @@ bool IsRunAsAdmin()
     BOOL isAdmin = FALSE;
     PSID adminGroupSID = nullptr;
     // "BA" is the SDDL alias of the built-in Administrators group.
-    if (!ConvertStringSidToSidA("BA", &adminGroupSID)) {
+    if (ConvertStringSidToSidA("BA", &adminGroupSID) == FALSE) {
         return false;
     }
     // A null token tests the thread's effective token: an administrator whose token is not
     // elevated (UAC) holds the group only as a deny-only entry and is not counted.
-    if (!CheckTokenMembership(nullptr, adminGroupSID, &isAdmin)) {
+    if (CheckTokenMembership(nullptr, adminGroupSID, &isAdmin) == FALSE) {
         isAdmin = FALSE;
     }
     (void)LocalFree(adminGroupSID);

@@ -12,14 +12,14 @@
 
 namespace {
 
-const char *const runtimeKeyPrefix = R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE\)";
-const char *const runtimeKeySuffix = R"(\hotspot\MSI)";
-const char *const pathValueName = "Path";
+const char* const runtimeKeyPrefix = R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE\)";
+const char* const runtimeKeySuffix = R"(\hotspot\MSI)";
+const char* const pathValueName = "Path";
 // The runtime's "Path" ends in a backslash, so this is appended as it stands.
-const char *const javawBelowRuntime = R"(bin\javaw.exe)";
-const char *const applicationKey = R"(SOFTWARE\WOW6432Node\Marveth\KLV)";
+const char* const javawBelowRuntime = R"(bin\javaw.exe)";
+const char* const applicationKey = R"(SOFTWARE\WOW6432Node\Marveth\KLV)";
 // Both class-path entries are relative to the application's folder, the working directory.
-const char *const applicationArguments = R"(-cp RXTXcomm.jar;bin\de\norvel\KLV\KLV\KLV.jar main.klv)";
+const char* const applicationArguments = R"(-cp RXTXcomm.jar;bin\de\norvel\KLV\KLV\KLV.jar main.klv)";
 
 } // namespace
 

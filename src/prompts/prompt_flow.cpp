@@ -29,7 +29,8 @@ LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam)
         // that opens behind other windows is not missed.
         FLASHWINFO fwi{};
         fwi.cbSize = sizeof(fwi);
-        fwi.hwnd = reinterpret_cast<HWND>(wParam);
+        // For HCBT_ACTIVATE, wParam carries the handle of the window being activated.
+        fwi.hwnd = reinterpret_cast<HWND>(wParam); // NOLINT(performance-no-int-to-ptr)
         fwi.dwFlags = FLASHW_ALL | FLASHW_TIMER;
         fwi.uCount = 0;
         fwi.dwTimeout = 0;

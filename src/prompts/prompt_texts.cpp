@@ -1,6 +1,7 @@
 // The prompt texts and their selection by user-interface language.
 #include "prompt_texts.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -8,7 +9,8 @@ namespace {
 const PromptSet german = {
     L"Keine Java-Version in der Registrierung gefunden. Möchten Sie die aktuelle Version jetzt installieren?",
     L"Keine Java-Version gefunden",
-    L"Die Anwendung kann nicht ohne installiertes Java ausgeführt werden. Die Anwendung wird jetzt geschlossen.",
+    L"Die Anwendung kann nicht ohne installiertes Java ausgeführt werden. Die Anwendung wird jetzt "
+    L"geschlossen.",
     L"Fehler",
     L"Eine neuere Version von Java Temurin ist verfügbar. Möchten Sie es jetzt herunterladen?",
     L"Neue Version",
@@ -62,6 +64,7 @@ const PromptSet dutch = {
 
 struct LanguagePrompts {
     std::uint16_t langId;
+    // cppcheck-suppress unusedStructMember ; it is read through the result of std::find_if
     const PromptSet* prompts;
 };
 
@@ -77,10 +80,9 @@ constexpr std::uint16_t primaryLanguageMask = 0x03FF;
 
 const PromptSet& promptsForLanguage(std::uint16_t langId)
 {
-    for (const LanguagePrompts& language : languages) {
-        if ((language.langId & primaryLanguageMask) == (langId & primaryLanguageMask)) {
-            return *language.prompts;
-        }
-    }
-    return usEnglish;
+    const auto* match =
+        std::find_if(std::begin(languages), std::end(languages), [langId](const LanguagePrompts& language) {
+            return (language.langId & primaryLanguageMask) == (langId & primaryLanguageMask);
+        });
+    return match != std::end(languages) ? *match->prompts : usEnglish;
 }

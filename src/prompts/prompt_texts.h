@@ -6,13 +6,13 @@
 
 // The eight texts of one language, passed unchanged to MessageBoxW.
 struct PromptSet {
-    const wchar_t* noJava;         // question: no runtime installed
+    const wchar_t* noJava; // question: no runtime installed
     const wchar_t* noJavaTitel;
-    const wchar_t* noRunJava;      // message: the first installation was declined
+    const wchar_t* noRunJava; // message: the first installation was declined
     const wchar_t* noRunJavaTitel;
-    const wchar_t* newJava;        // question: another runtime version is available
+    const wchar_t* newJava; // question: another runtime version is available
     const wchar_t* newJavaTitel;
-    const wchar_t* errorJava;      // message: the installation failed
+    const wchar_t* errorJava; // message: the installation failed
     const wchar_t* errorJavaTitel;
 };
 

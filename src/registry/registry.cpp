@@ -10,24 +10,24 @@
 
 namespace {
 
-const char *const runtimeRecordsKey = R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE)";
+const char* const runtimeRecordsKey = R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE)";
 constexpr DWORD registryBufferSize = 1024;
 
 using RegistryKey = std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&RegCloseKey)>;
 
-RegistryKey openKeyForReading(HKEY hive, const std::string &path)
+RegistryKey openKeyForReading(HKEY hive, const std::string& path)
 {
     HKEY key = nullptr;
     if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
         key = nullptr;
     }
-    return RegistryKey(key, &RegCloseKey);
+    return {key, &RegCloseKey};
 }
 
 // Registry data need not end in a NUL; never read past what was returned.
-std::string textUpToNul(const char *buffer, DWORD size)
+std::string textUpToNul(const char* buffer, DWORD size)
 {
-    return std::string(buffer, strnlen(buffer, size));
+    return {buffer, strnlen(buffer, size)};
 }
 
 } // namespace
@@ -48,7 +48,7 @@ std::string findjavaVersionReg()
     return dotToLet(textUpToNul(subKeyBuffer, subKeyBufferSize));
 }
 
-std::string queryRegistry(const std::string &key, const std::string &value, const HKEY &registryHive)
+std::string queryRegistry(const std::string& key, const std::string& value, const HKEY& registryHive)
 {
     const RegistryKey opened = openKeyForReading(registryHive, key);
     if (!opened) {

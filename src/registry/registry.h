@@ -10,4 +10,4 @@
 std::string findjavaVersionReg();
 
 // The string stored in value under registryHive\key, up to its first NUL; empty on any failure.
-std::string queryRegistry(const std::string &key, const std::string &value, const HKEY &registryHive);
+std::string queryRegistry(const std::string& key, const std::string& value, const HKEY& registryHive);

@@ -11,5 +11,5 @@ using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
 
 inline CurlHandle makeCurlHandle()
 {
-    return CurlHandle(curl_easy_init(), &curl_easy_cleanup);
+    return {curl_easy_init(), &curl_easy_cleanup};
 }

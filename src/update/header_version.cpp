@@ -3,9 +3,9 @@
 
 #include "versions/versions.h"
 
-std::size_t header_callback(char *buffer, std::size_t size, std::size_t nitems, void *userdata)
+std::size_t header_callback(char* buffer, std::size_t size, std::size_t nitems, void* userdata)
 {
-    auto *headerBuffer = static_cast<std::string *>(userdata);
+    auto* headerBuffer = static_cast<std::string*>(userdata);
     const std::size_t bytes = size * nitems;
     // Stop a peer that sends headers without end before they exhaust memory.
     if (bytes > maxHeaderBytes - headerBuffer->size()) {
@@ -15,7 +15,7 @@ std::size_t header_callback(char *buffer, std::size_t size, std::size_t nitems, 
     return bytes;
 }
 
-std::string versionFromHeaders(const std::string &headerBuffer)
+std::string versionFromHeaders(const std::string& headerBuffer)
 {
     const std::string::size_type msiPos = headerBuffer.rfind(".msi");
     const std::string::size_type underscorePos = headerBuffer.rfind('_', msiPos);

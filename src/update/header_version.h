@@ -7,12 +7,12 @@
 
 // Headers of a genuine release-service response take a few hundred bytes; anything past this
 // is not a response worth reading.
-constexpr std::size_t maxHeaderBytes = 64 * 1024;
+constexpr std::size_t maxHeaderBytes = std::size_t{64} * 1024;
 
 // CURLOPT_HEADERFUNCTION: appends each header line to the std::string that userdata points to.
 // Returns the number of bytes taken; anything else makes libcurl abort the transfer.
-std::size_t header_callback(char *buffer, std::size_t size, std::size_t nitems, void *userdata);
+std::size_t header_callback(char* buffer, std::size_t size, std::size_t nitems, void* userdata);
 
 // The version in the last installer file name ("..._8u432b06.msi") in the headers, or the
 // empty string when there is no well-formed letter-form version.
-std::string versionFromHeaders(const std::string &headerBuffer);
+std::string versionFromHeaders(const std::string& headerBuffer);

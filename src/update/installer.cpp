@@ -66,7 +66,7 @@ bool runInstaller(const std::string& downloadFilePath, unsigned long& exitCode)
     sei.lpVerb = "open";
     sei.lpFile = downloadFilePath.c_str();
     sei.nShow = SW_HIDE;
-    if (!ShellExecuteExA(&sei) || sei.hProcess == nullptr) {
+    if (ShellExecuteExA(&sei) == FALSE || sei.hProcess == nullptr) {
         return false;
     }
     const ProcessHandle installer(sei.hProcess, &CloseHandle);
@@ -74,7 +74,7 @@ bool runInstaller(const std::string& downloadFilePath, unsigned long& exitCode)
         return false;
     }
     DWORD code = 0;
-    if (!GetExitCodeProcess(installer.get(), &code)) {
+    if (GetExitCodeProcess(installer.get(), &code) == FALSE) {
         return false;
     }
     exitCode = code;
@@ -98,7 +98,7 @@ bool installerSucceeded(unsigned long exitCode)
     return exitCode == 0 || exitCode == installedRebootRequired || exitCode == installedRebootStarted;
 }
 
-int callJavaAPI(std::string& version, std::string apiUrl)
+int callJavaAPI(std::string& version, const std::string& apiUrl)
 {
     const char* userProfile = std::getenv("USERPROFILE");
     if (userProfile == nullptr || *userProfile == '\0') {

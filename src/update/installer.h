@@ -6,10 +6,10 @@
 #include <string>
 
 // Downloads the installer from apiUrl (following its redirects) into the user's Downloads
-// folder under a name made from version, the probed version, runs it through the shell, waits for it and deletes the file again. Returns 0 when
-// the runtime was installed, with version set to what the registry now reports; 1 when no
-// installer ran to a successful end (version is then left alone).
-int callJavaAPI(std::string& version, std::string apiUrl);
+// folder under a name made from version, the probed version, runs it through the shell, waits for it and
+// deletes the file again. Returns 0 when the runtime was installed, with version set to what the registry now
+// reports; 1 when no installer ran to a successful end (version is then left alone).
+int callJavaAPI(std::string& version, const std::string& apiUrl);
 
 // CURLOPT_WRITEFUNCTION: writes the received bytes to the FILE that stream points to.
 // Returns the number of items written; a short count makes libcurl abort the transfer.

@@ -16,7 +16,7 @@ constexpr long probeTotalTimeoutSeconds = 20;
 
 } // namespace
 
-bool getURLVersion(const std::string &apiUrl, const std::string &javaVerLet, std::string &javaVerURL)
+bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std::string& javaVerURL)
 {
     std::string headerBuffer;
     CURLcode result = CURLE_FAILED_INIT;

@@ -6,4 +6,4 @@
 // Asks the service at apiUrl which installer is newest and stores its letter-form version in
 // javaVerURL (empty when none was found). True when a version was found and it differs from
 // the installed javaVerLet.
-bool getURLVersion(const std::string &apiUrl, const std::string &javaVerLet, std::string &javaVerURL);
+bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std::string& javaVerURL);

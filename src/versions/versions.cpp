@@ -14,13 +14,13 @@ const std::regex wellFormedLetter(R"(^(\d{1,9})u(\d{1,9})b(\d{1,9})$)");
 // Real versions are short: major 8, an update in the hundreds, a build below 100.
 const std::regex sensibleLetter(R"(^\d{1,3}u\d{1,4}b\d{1,4}$)");
 
-std::string number(const std::string &digits)
+std::string number(const std::string& digits)
 {
     return std::to_string(std::stoul(digits));
 }
 
 // Installer names write the build with at least two digits: 8u432b06, 8u292b10.
-std::string twoDigitBuild(const std::string &digits)
+std::string twoDigitBuild(const std::string& digits)
 {
     std::string build = number(digits);
     return build.size() < 2 ? "0" + build : build;
@@ -28,7 +28,7 @@ std::string twoDigitBuild(const std::string &digits)
 
 } // namespace
 
-std::string dotToLet(const std::string &version)
+std::string dotToLet(const std::string& version)
 {
     std::smatch parts;
     if (std::regex_match(version, parts, wellFormedDotted)) {
@@ -38,7 +38,8 @@ std::string dotToLet(const std::string &version)
     return std::regex_replace(afterMajor, std::regex(R"(\.)"), "b0");
 }
 
-std::string letToDot(std::string version)
+// The version is taken by value, as a copy that belongs to the conversion.
+std::string letToDot(std::string version) // NOLINT(performance-unnecessary-value-param)
 {
     std::smatch parts;
     if (std::regex_match(version, parts, wellFormedLetter)) {
@@ -52,7 +53,7 @@ std::string letToDot(std::string version)
     return dotted;
 }
 
-bool isLetterVersion(const std::string &version)
+bool isLetterVersion(const std::string& version)
 {
     return std::regex_match(version, sensibleLetter);
 }

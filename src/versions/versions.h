@@ -5,10 +5,10 @@
 #include <string>
 
 // Dotted form to letter form; the empty string stays empty.
-std::string dotToLet(const std::string &version);
+std::string dotToLet(const std::string& version);
 
 // Letter form to dotted form; the empty string stays empty.
 std::string letToDot(std::string version);
 
 // True for a well-formed letter-form version of sensible length, such as 8u432b06.
-bool isLetterVersion(const std::string &version);
+bool isLetterVersion(const std::string& version);

@@ -18,7 +18,7 @@ namespace {
 constexpr int messageTextId = 0xFFFF;
 constexpr DWORD pollMilliseconds = 50;
 
-std::string utf8(const std::wstring &text)
+std::string utf8(const std::wstring& text)
 {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
                                          nullptr, nullptr);
@@ -42,7 +42,7 @@ BOOL CALLBACK findMessageBox(HWND window, LPARAM found)
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if (std::wcscmp(className, L"#32770") == 0 && IsWindowVisible(window) && owner != GetCurrentProcessId()) {
-        *reinterpret_cast<HWND *>(found) = window;
+        *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
     }
     return TRUE;
@@ -56,7 +56,7 @@ HWND visibleMessageBox()
 }
 
 // Prints one field a line; line breaks inside a text are written as \n.
-void printField(const char *name, const std::wstring &value)
+void printField(const char* name, const std::wstring& value)
 {
     std::string text = utf8(value);
     for (std::size_t at = 0; (at = text.find_first_of("\r\n", at)) != std::string::npos;) {
@@ -77,7 +77,8 @@ int waitForBox(DWORD milliseconds)
             HWND text = GetDlgItem(box, messageTextId);
             printField("text", text ? windowText(text) : L"");
             std::string buttons;
-            for (const auto& [id, name] : {std::pair{IDYES, "yes"}, {IDNO, "no"}, {IDOK, "ok"}, {IDCANCEL, "cancel"}}) {
+            for (const auto& [id, name] :
+                 {std::pair{IDYES, "yes"}, {IDNO, "no"}, {IDOK, "ok"}, {IDCANCEL, "cancel"}}) {
                 HWND button = GetDlgItem(box, id);
                 if (button == nullptr) {
                     continue;
@@ -86,7 +87,8 @@ int waitForBox(DWORD milliseconds)
                 // Where a user would click it, in screen coordinates.
                 RECT area{};
                 GetWindowRect(button, &area);
-                std::printf("button.%s=%ld,%ld\n", name, (area.left + area.right) / 2, (area.top + area.bottom) / 2);
+                std::printf("button.%s=%ld,%ld\n", name, (area.left + area.right) / 2,
+                            (area.top + area.bottom) / 2);
             }
             std::printf("buttons=%s\n", buttons.c_str());
             std::printf("style=%#lx\n", static_cast<unsigned long>(GetWindowLongW(box, GWL_STYLE)));
@@ -98,12 +100,12 @@ int waitForBox(DWORD milliseconds)
     return 1;
 }
 
-HWND parseWindow(const char *text)
+HWND parseWindow(const char* text)
 {
     return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoull(text, nullptr, 10)));
 }
 
-int press(HWND box, const std::string &button)
+int press(HWND box, const std::string& button)
 {
     const int id = button == "yes" ? IDYES : button == "no" ? IDNO : IDOK;
     if (!IsWindow(box) || GetDlgItem(box, id) == nullptr) {
@@ -128,7 +130,7 @@ int waitUntilGone(HWND box, DWORD milliseconds)
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "wait" && argc == 3) {

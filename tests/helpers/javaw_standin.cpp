@@ -43,7 +43,7 @@ int main()
     char module[MAX_PATH * 4];
     const DWORD moduleLength = GetModuleFileNameA(nullptr, module, sizeof(module));
 
-    FILE *record = std::fopen(recordPath().c_str(), "ab");
+    FILE* record = std::fopen(recordPath().c_str(), "ab");
     if (record == nullptr) {
         return 2;
     }
