@@ -5,47 +5,14 @@ import time
 import unittest
 
 import rig
-
-display = None
-
-
-def setUpModule():
-    global display
-    display = rig.Display()
-    rig.template_prefix(display)
+import scenario
 
 
-def tearDownModule():
-    display.close()
-
-
-class LaunchScenario(unittest.TestCase):
-    version_offered = "8u432b06"
-
-    def setUp(self):
-        self.prefix = rig.Prefix(display)
-        self.addCleanup(self.prefix.close)
-        self.service = rig.ReleaseService(self.version_offered)
-        self.addCleanup(self.service.close)
-        self.prefix.install_application()
-
-    def assertStartedApplication(self, run, runtime_folder):
+class LaunchScenario(scenario.Scenario):
+    def assertStartedApplication(self, run, folder):
         self.assertEqual(run.exit_code, 0)
         self.assertEqual(len(run.shell_calls), 1, run.shell_calls)
-        call = run.shell_calls[0]
-        self.assertEqual(call.file, runtime_folder + r"bin\javaw.exe")
-        self.assertEqual(call.parameters, rig.APPLICATION_ARGS)
-        self.assertEqual(call.directory, rig.APPLICATION_DIR)
-        # Wine runs every process with an administrator token, so the elevation is passed on.
-        self.assertEqual(call.verb, "runas")
-        self.assertEqual(call.mask, 0x40)  # SEE_MASK_NOCLOSEPROCESS, and no SEE_MASK_FLAG_NO_UI
-        self.assertEqual(call.show, 0)  # SW_HIDE
-        record = self.prefix.javaw_record()
-        self.assertIsNotNone(record, "javaw.exe was not started")
-        self.assertEqual(record["module"], runtime_folder + r"bin\javaw.exe")
-        self.assertEqual(record["commandline"], f'"{runtime_folder}bin\\javaw.exe" {rig.APPLICATION_ARGS}')
-        self.assertEqual(record["directory"], rig.APPLICATION_DIR)
-        return record
+        return self.assertStarted(run, folder)
 
 
 class InstalledRuntimeIsNewest(LaunchScenario):
@@ -64,7 +31,7 @@ class InstalledRuntimeIsNewest(LaunchScenario):
 
 
 class TwoDigitBuild(LaunchScenario):
-    version_offered = "8u292b10"
+    offered = "8u292b10"
 
     def test_needs_no_question(self):
         folder = self.prefix.install_runtime("8.0.292.10")

@@ -5,40 +5,15 @@ import re
 import unittest
 
 import rig
+import scenario
 import standin_msi
+from box_texts import TEXTS
 
-display = None
-
-ENGLISH = {
-    "noJava": ("No Java Version Found",
-               "No Java version found in the registry. Do you want to Install the current version now?"),
-    "noRunJava": ("Error", "The application cannot run without Java installed. The application will now close."),
-    "newJava": ("New Version", "A newer version of Java Temurin is availabe. Do you want to download it now?"),
-    "errorJava": ("Error", "The installation of Java failed. The application will now close."),
-}
+ENGLISH = TEXTS["en"]
 
 
-def setUpModule():
-    global display
-    display = rig.Display()
-    rig.template_prefix(display)
-
-
-def tearDownModule():
-    display.close()
-
-
-class UpdateScenario(unittest.TestCase):
-    offered = "8u432b06"
+class UpdateScenario(scenario.Scenario):
     offered_dotted = "8.0.432.6"
-    locale = "en_US.UTF-8"
-
-    def setUp(self):
-        self.prefix = rig.Prefix(display, locale=self.locale)
-        self.addCleanup(self.prefix.close)
-        self.service = rig.ReleaseService(self.offered)
-        self.addCleanup(self.service.close)
-        self.prefix.install_application()
 
     def offer_installer(self, outcome="installs", dotted=None):
         self.service.installer = standin_msi.build(dotted or self.offered_dotted, outcome).read_bytes()
@@ -70,18 +45,6 @@ class UpdateScenario(unittest.TestCase):
         self.assertEqual(call.parameters, "")
         self.assertEqual(call.directory, "")
 
-    def assertStarted(self, run, dotted):
-        starts = [call for call in run.shell_calls if call.file.endswith("javaw.exe")]
-        self.assertEqual(len(starts), 1, run.shell_calls)
-        folder = rf"C:\Program Files (x86)\Eclipse Adoptium\jre-{dotted}-hotspot" + "\\"
-        self.assertEqual(starts[0].file, folder + r"bin\javaw.exe")
-        self.assertEqual(starts[0].parameters, rig.APPLICATION_ARGS)
-        self.assertEqual(starts[0].directory, rig.APPLICATION_DIR)
-        record = self.prefix.javaw_record()
-        self.assertIsNotNone(record, "javaw.exe was not started")
-        self.assertEqual(record["module"], folder + r"bin\javaw.exe")
-        self.assertEqual(record["directory"], rig.APPLICATION_DIR)
-
     def assertDownloadsEmpty(self):
         self.assertEqual(self.prefix.downloads(), [])
 
@@ -103,7 +66,7 @@ class NoRuntimeInstalled(UpdateScenario):
         self.assertEqual(run.exit_code, 0)
         self.assertInstallerRan(run, True)
         self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.432.6"])
-        self.assertStarted(run, "8.0.432.6")
+        self.assertStarted(run, scenario.runtime_folder("8.0.432.6"))
         self.assertDownloadsEmpty()
         self.assertEqual(self.service.requests,
                          [("HEAD", rig.API_PATH), ("GET", rig.API_PATH), ("GET", self.service.installer_path())])
@@ -123,7 +86,7 @@ class NoRuntimeInstalled(UpdateScenario):
         run = self.prefix.run_launcher(answers=["yes"])
         self.assertBoxes(run, ["noJava"])
         self.assertEqual(run.exit_code, 0)
-        self.assertStarted(run, "8.0.432.6")
+        self.assertStarted(run, scenario.runtime_folder("8.0.432.6"))
         self.assertDownloadsEmpty()
 
 
@@ -138,7 +101,7 @@ class OlderRuntimeInstalled(UpdateScenario):
         self.assertBoxes(run, ["newJava"])
         self.assertEqual(run.exit_code, 0)
         self.assertInstallerRan(run, False)
-        self.assertStarted(run, "8.0.422.5")
+        self.assertStarted(run, scenario.runtime_folder("8.0.422.5"))
 
     def test_yes_starts_the_first_runtime_the_registry_lists_after_the_installation(self):
         self.offer_installer()
@@ -148,7 +111,7 @@ class OlderRuntimeInstalled(UpdateScenario):
         self.assertInstallerRan(run, True)
         # Both runtimes are there now, and the registry lists the older one first.
         self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.422.5", "8.0.432.6"])
-        self.assertStarted(run, "8.0.422.5")
+        self.assertStarted(run, scenario.runtime_folder("8.0.422.5"))
         self.assertDownloadsEmpty()
 
     def test_yes_with_a_failing_installer_ends_the_program_although_a_runtime_is_there(self):
@@ -170,7 +133,7 @@ class OldRuntimeListedAfterTheNewOne(UpdateScenario):
         self.assertBoxes(run, ["newJava"])
         self.assertEqual(run.exit_code, 0)
         self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.432.6", "8.0.92.14"])
-        self.assertStarted(run, "8.0.432.6")
+        self.assertStarted(run, scenario.runtime_folder("8.0.432.6"))
 
 
 class FailedDownloads(UpdateScenario):
