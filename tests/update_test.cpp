@@ -2,7 +2,11 @@
 #include "update/header_version.h"
 #include "update/installer.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include <cstdio>
 #include <string>
@@ -112,4 +116,30 @@ TEST(InstallerExitCode, SuccessIncludesTheRestartCodes)
                                   1618UL /* another installation runs */, 1620UL, 1627UL, 3011UL, 259UL}) {
         EXPECT_FALSE(installerSucceeded(failure)) << failure;
     }
+}
+
+TEST(CallJavaApi, WithoutAUserProfileNothingIsInstalled)
+{
+    ASSERT_EQ(_putenv("USERPROFILE="), 0); // an empty value removes the variable
+    std::string version = "8u432b06";
+    EXPECT_EQ(callJavaAPI(version, "http://127.0.0.1:1/unused"), 1);
+    EXPECT_EQ(version, "8u432b06");
+}
+
+TEST(CallJavaApi, AFailedDownloadLeavesNoFileBehind)
+{
+    char temp[MAX_PATH];
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0U);
+    const std::string profile = std::string(temp) + "klv-update-test";
+    CreateDirectoryA(profile.c_str(), nullptr);
+    CreateDirectoryA((profile + "\\Downloads").c_str(), nullptr);
+    ASSERT_EQ(_putenv_s("USERPROFILE", profile.c_str()), 0);
+
+    std::string version = "8u432b06";
+    // Nothing listens on port 1 of the loopback interface: the connection is refused.
+    EXPECT_EQ(callJavaAPI(version, "http://127.0.0.1:1/installer"), 1);
+    EXPECT_EQ(version, "8u432b06");
+    EXPECT_EQ(GetFileAttributesA(installerDownloadPath(profile, version).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(RemoveDirectoryA((profile + "\\Downloads").c_str()));
+    EXPECT_TRUE(RemoveDirectoryA(profile.c_str()));
 }

@@ -25,8 +25,8 @@ void reportEnd(const wchar_t* text, const wchar_t* caption)
 LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam)
 {
     if (nCode == HCBT_ACTIVATE) {
-        // Flash caption and taskbar button until the window comes to the foreground, so a box
-        // that opens behind other windows is not missed.
+        // Flash caption and taskbar button for as long as the box is open, so a box that
+        // opens behind other windows is not missed.
         FLASHWINFO fwi{};
         fwi.cbSize = sizeof(fwi);
         // For HCBT_ACTIVATE, wParam carries the handle of the window being activated.
