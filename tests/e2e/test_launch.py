@@ -1,7 +1,6 @@
 """The launch sequence end to end: which runtime the launcher starts, how, and when it asks
 nothing at all."""
 
-import time
 import unittest
 
 import rig
