@@ -33,6 +33,12 @@ APPLICATION_DIR = r"C:\Program Files (x86)\Marveth\KLV"
 APPLICATION_ARGS = r"-cp RXTXcomm.jar;bin\de\norvel\KLV\KLV\KLV.jar main.klv"
 
 
+def runtime_folder(dotted):
+    """Where the runtime's installer puts the runtime of a dotted version (with a trailing
+    backslash, as its "Path" record has it)."""
+    return rf"C:\Program Files (x86)\Eclipse Adoptium\jre-{dotted}-hotspot" + "\\"
+
+
 def _quiet_env(**extra):
     env = dict(os.environ)
     env.update({"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=", **extra})
@@ -94,7 +100,6 @@ class Box:
     text: str
     buttons: str
     hwnd: str
-    style: int
     button_positions: dict
     flashed: bool = False
 
@@ -188,10 +193,10 @@ class Prefix:
                        encoding="utf-16")
         self.wine("regedit", "/S", reg, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def install_runtime(self, dotted, folder=None):
+    def install_runtime(self, dotted):
         """Writes the records the runtime's installer leaves, and puts the stand-in javaw.exe into
         the runtime's folder. Returns the folder."""
-        folder = folder or rf"C:\Program Files (x86)\Eclipse Adoptium\jre-{dotted}-hotspot" + "\\"
+        folder = runtime_folder(dotted)
         bin_dir = self.windows_to_unix(folder + "bin")
         bin_dir.mkdir(parents=True, exist_ok=True)
         shutil.copy(JAVAW, bin_dir / "javaw.exe")
@@ -208,8 +213,11 @@ class Prefix:
         out = self.wine("reg", "query", key, check=False, capture_output=True, text=True).stdout
         return [line.rsplit("\\", 1)[1] for line in out.splitlines() if line.startswith(key + "\\")]
 
+    def downloads_folders(self):
+        return list(self.windows_to_unix(r"C:\users").glob("*/Downloads"))
+
     def downloads(self):
-        return sorted(p.name for p in self.windows_to_unix(r"C:\users").glob("*/Downloads/*"))
+        return sorted(p.name for folder in self.downloads_folders() for p in folder.iterdir())
 
     def javaw_record(self, wait_seconds=10):
         """What the stand-in javaw.exe wrote about its start, or None if it never started."""
@@ -229,7 +237,7 @@ class Prefix:
         positions = {name.split(".", 1)[1]: tuple(map(int, value.split(",")))
                      for name, value in fields.items() if name.startswith("button.")}
         return Box(fields["caption"], fields["text"].replace("\\n", "\n"), fields["buttons"], fields["hwnd"],
-                   int(fields["style"], 16), positions)
+                   positions)
 
     def answer(self, box, button):
         """Clicks a button of the box the way a user would, and waits until the box has closed.

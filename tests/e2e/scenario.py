@@ -20,10 +20,6 @@ def display():
     return _display
 
 
-def runtime_folder(dotted):
-    return rf"C:\Program Files (x86)\Eclipse Adoptium\jre-{dotted}-hotspot" + "\\"
-
-
 class Scenario(unittest.TestCase):
     offered = "8u432b06"
     locale = "en_US.UTF-8"

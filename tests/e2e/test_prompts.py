@@ -66,7 +66,7 @@ class NoRuntimeInstalled(UpdateScenario):
         self.assertEqual(run.exit_code, 0)
         self.assertInstallerRan(run, True)
         self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.432.6"])
-        self.assertStarted(run, scenario.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
         self.assertDownloadsEmpty()
         self.assertEqual(self.service.requests,
                          [("HEAD", rig.API_PATH), ("GET", rig.API_PATH), ("GET", self.service.installer_path())])
@@ -86,7 +86,7 @@ class NoRuntimeInstalled(UpdateScenario):
         run = self.prefix.run_launcher(answers=["yes"])
         self.assertBoxes(run, ["noJava"])
         self.assertEqual(run.exit_code, 0)
-        self.assertStarted(run, scenario.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
         self.assertDownloadsEmpty()
 
 
@@ -101,7 +101,7 @@ class OlderRuntimeInstalled(UpdateScenario):
         self.assertBoxes(run, ["newJava"])
         self.assertEqual(run.exit_code, 0)
         self.assertInstallerRan(run, False)
-        self.assertStarted(run, scenario.runtime_folder("8.0.422.5"))
+        self.assertStarted(run, rig.runtime_folder("8.0.422.5"))
 
     def test_yes_starts_the_first_runtime_the_registry_lists_after_the_installation(self):
         self.offer_installer()
@@ -111,7 +111,7 @@ class OlderRuntimeInstalled(UpdateScenario):
         self.assertInstallerRan(run, True)
         # Both runtimes are there now, and the registry lists the older one first.
         self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.422.5", "8.0.432.6"])
-        self.assertStarted(run, scenario.runtime_folder("8.0.422.5"))
+        self.assertStarted(run, rig.runtime_folder("8.0.422.5"))
         self.assertDownloadsEmpty()
 
     def test_yes_with_a_failing_installer_ends_the_program_although_a_runtime_is_there(self):
@@ -133,7 +133,7 @@ class OldRuntimeListedAfterTheNewOne(UpdateScenario):
         self.assertBoxes(run, ["newJava"])
         self.assertEqual(run.exit_code, 0)
         self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.432.6", "8.0.92.14"])
-        self.assertStarted(run, scenario.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
 
 
 class FailedDownloads(UpdateScenario):
@@ -163,7 +163,7 @@ class FailedDownloads(UpdateScenario):
         self.assertGreater(run.seconds, 55)
 
     def test_a_missing_downloads_folder(self):
-        for downloads in self.prefix.windows_to_unix(r"C:\users").glob("*/Downloads"):
+        for downloads in self.prefix.downloads_folders():
             downloads.rmdir()
         self.offer_installer()
         run = self.prefix.run_launcher(answers=["yes", "ok"])

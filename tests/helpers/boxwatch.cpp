@@ -69,10 +69,7 @@ int waitForBox(DWORD milliseconds)
 {
     for (DWORD waited = 0; waited <= milliseconds; waited += pollMilliseconds) {
         if (HWND box = visibleMessageBox()) {
-            DWORD processId = 0;
-            GetWindowThreadProcessId(box, &processId);
             std::printf("hwnd=%llu\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(box)));
-            std::printf("pid=%lu\n", processId);
             printField("caption", windowText(box));
             HWND text = GetDlgItem(box, messageTextId);
             printField("text", text ? windowText(text) : L"");
@@ -91,7 +88,6 @@ int waitForBox(DWORD milliseconds)
                             (area.top + area.bottom) / 2);
             }
             std::printf("buttons=%s\n", buttons.c_str());
-            std::printf("style=%#lx\n", static_cast<unsigned long>(GetWindowLongW(box, GWL_STYLE)));
             std::fflush(stdout);
             return 0;
         }
