@@ -10,7 +10,8 @@ from pathlib import Path
 EXECUTABLE = Path(sys.argv.pop(1) if len(sys.argv) > 1 else "klv-launcher.exe")
 
 WINDOWS_DLLS = {"advapi32.dll", "bcrypt.dll", "crypt32.dll", "kernel32.dll", "msvcrt.dll", "shell32.dll",
-                "user32.dll", "ws2_32.dll", "secur32.dll", "iphlpapi.dll", "wldap32.dll", "ole32.dll"}
+                "user32.dll", "ws2_32.dll", "secur32.dll", "iphlpapi.dll", "wldap32.dll", "ole32.dll",
+                "wintrust.dll", "winhttp.dll"}
 SUPPORTED_OS = {
     "Vista": "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
     "7": "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
@@ -44,6 +45,8 @@ class Executable(unittest.TestCase):
         self.assertIn('<requestedExecutionLevel level="asInvoker" uiAccess="false"/>', text)
         for system, guid in SUPPORTED_OS.items():
             self.assertIn(f'<supportedOS Id="{guid}"/>', text, system)
+        self.assertRegex(text, r'<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">'
+                               r'UTF-8</activeCodePage>')
 
     def test_carries_a_version_resource(self):
         for field in ("FileVersion", "ProductName", "OriginalFilename", "klv-launcher.exe"):

@@ -1,6 +1,8 @@
 // The elevation test, and the sizes and values of the platform records and flags that the
 // launcher fills by name.
+#include "launcher/launch_paths.h"
 #include "launcher/launcher.h"
+#include "launcher/policy.h"
 
 #include <windows.h>
 
@@ -30,10 +32,77 @@ TEST(Elevation, FollowsTheEffectiveToken)
     EXPECT_TRUE(IsRunAsAdmin());
 }
 
+TEST(Elevation, ATokenWithoutTheAdministratorsGroupIsNotCounted)
+{
+    // An administrator without elevation holds the group as a deny-only entry: impersonate a
+    // copy of this process's token in which the group is deny-only, as UAC makes it.
+    HANDLE processToken = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &processToken));
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof(administrators);
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize));
+    SID_AND_ATTRIBUTES denyOnly{administrators, 0};
+    HANDLE restricted = nullptr;
+    ASSERT_TRUE(CreateRestrictedToken(processToken, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &restricted));
+    HANDLE impersonation = nullptr;
+    ASSERT_TRUE(DuplicateTokenEx(restricted, TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr, SecurityImpersonation,
+                                 TokenImpersonation, &impersonation));
+    ASSERT_TRUE(SetThreadToken(nullptr, impersonation));
+    const bool whileRestricted = IsRunAsAdmin();
+    ASSERT_TRUE(RevertToSelf());
+    CloseHandle(impersonation);
+    CloseHandle(restricted);
+    CloseHandle(processToken);
+    EXPECT_FALSE(whileRestricted);
+    EXPECT_TRUE(IsRunAsAdmin());
+}
+
+TEST(LaunchPaths, OnlyAbsoluteFoldersAreStartedFrom)
+{
+    const struct {
+        const char* folder;
+        const char* javaw;
+    } cases[] = {
+        {R"(C:\jre\)", R"(C:\jre\bin\javaw.exe)"},
+        {R"(C:\jre)", R"(C:\jre\bin\javaw.exe)"},
+        {R"(d:\Programme\Java 8\)", R"(d:\Programme\Java 8\bin\javaw.exe)"},
+        {R"(\\server\share\jre\)", R"(\\server\share\jre\bin\javaw.exe)"},
+        {"", ""},
+        {R"(jre\)", ""},
+        {R"(\jre\)", ""},
+        {R"(C:jre\)", ""},
+        {R"(..\jre\)", ""},
+        {R"(%ProgramFiles(x86)%\jre\)", ""},
+        {R"(\\\jre\)", ""},
+        {"C:", ""},
+    };
+    for (const auto& row : cases) {
+        EXPECT_EQ(javawBelow(row.folder), row.javaw) << row.folder;
+        EXPECT_EQ(isAbsoluteFolder(row.folder), *row.javaw != '\0') << row.folder;
+    }
+}
+
+TEST(UpdatePolicyUrl, OnlyPlainWebUrlsReplaceTheReleaseService)
+{
+    for (const std::string& accepted : std::initializer_list<std::string>{
+             "https://mirror.example/v3/installer/latest/8/ga/windows/x86/jre/hotspot/normal/eclipse",
+             "http://10.0.0.5:8080/adoptium", "HTTPS://Mirror.Example/x",
+             "https://m/" + std::string(2038, 'a')}) {
+        EXPECT_TRUE(isAcceptedServiceUrl(accepted)) << accepted;
+    }
+    for (const std::string& ignored : std::initializer_list<std::string>{
+             "", "ftp://mirror.example/x", "file:///C:/mirror", "mirror.example/x", "https://", "https:///x",
+             "https://mirror.example/a b", "https://mirror.example/x\r\nHost: evil", "\\\\server\\share",
+             "https://m/" + std::string(2039, 'a'), "javascript:alert(1)"}) {
+        EXPECT_FALSE(isAcceptedServiceUrl(ignored)) << ignored;
+    }
+}
+
 TEST(PlatformRecords, HaveTheSizesAndValuesTheLauncherRelyOn)
 {
     EXPECT_EQ(sizeof(SHELLEXECUTEINFOA), 112U);
     EXPECT_EQ(SEE_MASK_NOCLOSEPROCESS, 0x40U);
+    EXPECT_EQ(SEE_MASK_NOASYNC, 0x100U);
     EXPECT_EQ(SW_HIDE, 0);
     EXPECT_EQ(sizeof(FLASHWINFO), 32U);
     EXPECT_EQ(FLASHW_ALL | FLASHW_TIMER, 7U);

@@ -74,20 +74,24 @@ TEST_F(RegistryReaders, TheInstalledRuntimeIsReportedInLetterForm)
     EXPECT_EQ(findjavaVersionReg(), "8u292b10");
 }
 
-TEST_F(RegistryReaders, OfTwoRuntimesTheFirstEnumeratedOneWins)
+TEST_F(RegistryReaders, TheHighestJava8RuntimeWinsWhateverTheRegistryListsFirst)
 {
-    createKey(std::string(runtimeRecords) + R"(\8.0.432.6)");
-    createKey(std::string(runtimeRecords) + R"(\8.0.422.5)");
-    HKEY records = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, runtimeRecords, 0, KEY_READ, &records), ERROR_SUCCESS);
-    char first[64];
-    DWORD firstSize = sizeof(first);
-    ASSERT_EQ(RegEnumKeyExA(records, 0, first, &firstSize, nullptr, nullptr, nullptr, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(records);
-    // The registry enumerates by name, not by creation, so the older runtime comes first.
-    ASSERT_STREQ(first, "8.0.422.5");
-    EXPECT_EQ(findjavaVersionReg(), "8u422b05");
+    // The registry enumerates by name, so 11.0..., 17.0... and 8.0.422.5 come before 8.0.432.6.
+    for (const char* name :
+         {"8.0.432.6", "8.0.422.5", "11.0.25.9", "17.0.13.11", "latest", "8.0.432.6 beta", "8.0.99.1"}) {
+        createKey(std::string(runtimeRecords) + "\\" + name + R"(\hotspot\MSI)");
+    }
+    // A long name that is no version is read past.
+    createKey(std::string(runtimeRecords) + "\\" + std::string(200, '9'));
+    EXPECT_EQ(findjavaVersionReg(), "8u432b06");
+}
+
+TEST_F(RegistryReaders, OnlyOtherMajorsOrNoVersionsMeanNoRuntime)
+{
+    for (const char* name : {"11.0.25.9", "17.0.13.11", "latest"}) {
+        createKey(std::string(runtimeRecords) + "\\" + name);
+    }
+    EXPECT_EQ(findjavaVersionReg(), "");
 }
 
 TEST_F(RegistryReaders, AStringValueIsReadUpToItsNul)
@@ -119,8 +123,31 @@ TEST_F(RegistryReaders, ValuesNearTheBufferSize)
     EXPECT_LE(full.size(), 1024U);
     EXPECT_EQ(full.find_first_not_of('b'), std::string::npos);
 
-    setValue(scratchKey, "TooLong", REG_SZ, withNul(std::string(1024, 'c')));
-    EXPECT_EQ(queryRegistry(scratchKey, "TooLong", HKEY_LOCAL_MACHINE), "");
+    for (std::size_t tooLong : {1024U, 5000U}) {
+        setValue(scratchKey, "TooLong", REG_SZ, withNul(std::string(tooLong, 'c')));
+        EXPECT_EQ(queryRegistry(scratchKey, "TooLong", HKEY_LOCAL_MACHINE), "") << tooLong;
+    }
+    // A larger buffer, as for the administrators' mirror URL, takes what fits it.
+    EXPECT_EQ(queryRegistryText(scratchKey, "TooLong", HKEY_LOCAL_MACHINE, 5001), std::string(5000, 'c'));
+}
+
+TEST_F(RegistryReaders, ValuesOfAnotherTypeAreNotText)
+{
+    setValue(scratchKey, "Dword", REG_DWORD, std::string("\x01\0\0\0", 4));
+    setValue(scratchKey, "List", REG_MULTI_SZ, withNul(withNul(R"(C:\jre\)")));
+    setValue(scratchKey, "Binary", REG_BINARY, R"(C:\jre\)");
+    setValue(scratchKey, "Empty", REG_SZ, "");
+    for (const char* name : {"Dword", "List", "Binary", "Empty"}) {
+        EXPECT_EQ(queryRegistry(scratchKey, name, HKEY_LOCAL_MACHINE), "") << name;
+    }
+    unsigned long number = 7;
+    EXPECT_TRUE(queryRegistryNumber(scratchKey, "Dword", HKEY_LOCAL_MACHINE, number));
+    EXPECT_EQ(number, 1UL);
+    for (const char* name : {"List", "Binary", "Empty", "Missing"}) {
+        number = 7;
+        EXPECT_FALSE(queryRegistryNumber(scratchKey, name, HKEY_LOCAL_MACHINE, number)) << name;
+        EXPECT_EQ(number, 7UL);
+    }
 }
 
 TEST_F(RegistryReaders, AnExpandableStringIsReturnedUnexpanded)
@@ -142,6 +169,8 @@ TEST_F(RegistryReaders, EveryKeyThatIsOpenedIsClosedAgain)
         (void)queryRegistry(scratchKey, "Path", HKEY_LOCAL_MACHINE);
         (void)queryRegistry(scratchKey, "Missing", HKEY_LOCAL_MACHINE);
         (void)queryRegistry(R"(SOFTWARE\NoSuchKey)", "Path", HKEY_LOCAL_MACHINE);
+        unsigned long number = 0;
+        (void)queryRegistryNumber(scratchKey, "Path", HKEY_LOCAL_MACHINE, number);
     }
     EXPECT_EQ(nextHandleValue(), before);
 }

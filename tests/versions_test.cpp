@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 TEST(Versions, WellFormedVersionsRoundTripWithOneAndTwoDigitBuilds)
 {
     EXPECT_EQ(dotToLet("8.0.432.6"), "8u432b06");
@@ -56,5 +59,30 @@ TEST(Versions, OnlyPlainShortLetterVersionsAreAccepted)
           "8u432b06/../x", "8u432b06\\x", "1234u432b06", "8u12345b06", "8u432b12345", "u432b06", "8ub06",
           "8u432b", "8u432b06.msi"}) {
         EXPECT_FALSE(isLetterVersion(rejected)) << rejected;
+    }
+}
+
+TEST(Versions, TheHighestJava8RuntimeIsChosenByNumber)
+{
+    const struct {
+        std::vector<std::string> names;
+        const char* highest;
+    } cases[] = {
+        {{}, ""},
+        {{"8.0.422.5", "8.0.432.6"}, "8.0.432.6"},
+        {{"8.0.432.6", "8.0.422.5"}, "8.0.432.6"},
+        {{"8.0.432.10", "8.0.432.9"}, "8.0.432.10"},
+        {{"8.0.432.6", "8.0.99.1"}, "8.0.432.6"},
+        // Later majors of the same vendor record themselves beside Java 8 and sort before it.
+        {{"11.0.25.9", "17.0.13.11", "8.0.422.5"}, "8.0.422.5"},
+        {{"11.0.25.9", "17.0.13.11"}, ""},
+        {{"latest", "8.0.432.6 beta", "", std::string(300, '8'), "8.0.432", "8.1.432.6", "8.0.432.6.1",
+          "8.0.432.1234567890", " 8.0.432.6", "8.0.432.6\n", "8.0.-1.6", "8.0.432.6"},
+         "8.0.432.6"},
+        {{"latest", "8.0.432.6 beta"}, ""},
+        {{"8.0.0.1", "08.0.0.2"}, "08.0.0.2"},
+    };
+    for (const auto& row : cases) {
+        EXPECT_EQ(highestJava8Version(row.names), row.highest) << ::testing::PrintToString(row.names);
     }
 }

@@ -12,6 +12,9 @@ extern std::string javaVerURL;
 extern std::string javaVerReg;
 // The dotted form of the version whose runtime is started.
 extern std::string javaVerDot;
+// The release service that the probe and the download use: apiUrl, unless the administrators
+// named a mirror of their own.
+extern std::string serviceUrl;
 
 // True when the calling thread's effective token holds the built-in Administrators group.
 bool IsRunAsAdmin();

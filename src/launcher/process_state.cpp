@@ -6,3 +6,4 @@ const std::string apiUrl = KLV_RELEASE_SERVICE_URL;
 std::string javaVerURL;
 std::string javaVerReg;
 std::string javaVerDot;
+std::string serviceUrl = apiUrl;

@@ -13,11 +13,26 @@ namespace {
 constexpr UINT questionBox = MB_YESNO | MB_ICONQUESTION;
 constexpr UINT errorBox = MB_ICONERROR;
 
+// A thread-local hook: it sees only the launcher's own windows, the message boxes. Installed
+// once, before the first box, and never removed.
+void installAttentionHook()
+{
+    if (hHook == nullptr) {
+        hHook = SetWindowsHookExA(WH_CBT, CBTProc, nullptr, GetCurrentThreadId());
+    }
+}
+
 // Beeps, then tells the user why the launcher ends.
 void reportEnd(const wchar_t* text, const wchar_t* caption)
 {
+    installAttentionHook();
     (void)MessageBeep(MB_ICONHAND);
     (void)MessageBoxW(nullptr, text, caption, errorBox);
+}
+
+const PromptSet& userPrompts()
+{
+    return promptsForLanguage(GetUserDefaultUILanguage());
 }
 
 } // namespace
@@ -41,9 +56,8 @@ LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam)
 
 int winUI(const int& state)
 {
-    // A thread-local hook: it sees only the launcher's own windows, the message boxes.
-    hHook = SetWindowsHookExA(WH_CBT, CBTProc, nullptr, GetCurrentThreadId());
-    const PromptSet& prompts = promptsForLanguage(GetUserDefaultUILanguage());
+    installAttentionHook();
+    const PromptSet& prompts = userPrompts();
 
     if (state == 0) {
         if (MessageBoxW(nullptr, prompts.noJava, prompts.noJavaTitel, questionBox) != IDYES) {
@@ -55,11 +69,25 @@ int winUI(const int& state)
         return 0;
     }
 
-    const int error = callJavaAPI(javaVerURL, apiUrl);
+    const int error = callJavaAPI(javaVerURL, serviceUrl);
     javaVerDot = letToDot(javaVerURL);
     if (error == 1) {
         reportEnd(prompts.errorJava, prompts.errorJavaTitel);
         return 1;
     }
     return 0;
+}
+
+int reportNoRuntime()
+{
+    const PromptSet& prompts = userPrompts();
+    reportEnd(prompts.noRunJava, prompts.noRunJavaTitel);
+    return 1;
+}
+
+int reportNoApplication()
+{
+    const PromptSet& prompts = userPrompts();
+    reportEnd(prompts.noApp, prompts.noAppTitel);
+    return 1;
 }

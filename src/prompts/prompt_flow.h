@@ -14,3 +14,9 @@ LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam);
 // value that another version is available. Returns 0 with javaVerDot set to the runtime to
 // start, or 1 when the program must end.
 int winUI(const int& state);
+
+// Beeps and shows the noRunJava message: there is no runtime to start. Returns 1, the exit code.
+int reportNoRuntime();
+
+// Beeps and shows the message that the application's installation was not found. Returns 1.
+int reportNoApplication();

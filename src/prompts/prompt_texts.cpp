@@ -16,6 +16,8 @@ const PromptSet german = {
     L"Neue Version",
     L"Die Installation von Java ist fehlgeschlagen. Die Anwendung wird jetzt geschlossen.",
     L"Fehler",
+    L"Die Installation der Anwendung wurde nicht gefunden. Die Anwendung wird jetzt geschlossen.",
+    L"Fehler",
 };
 
 const PromptSet usEnglish = {
@@ -26,6 +28,8 @@ const PromptSet usEnglish = {
     L"A newer version of Java Temurin is availabe. Do you want to download it now?",
     L"New Version",
     L"The installation of Java failed. The application will now close.",
+    L"Error",
+    L"The installation of the application was not found. The application will now close.",
     L"Error",
 };
 
@@ -38,6 +42,8 @@ const PromptSet spanish = {
     L"Nueva versión",
     L"La instalación de Java falló. La aplicación se cerrará ahora.",
     L"Error",
+    L"No se encontró la instalación de la aplicación. La aplicación se cerrará ahora.",
+    L"Error",
 };
 
 const PromptSet french = {
@@ -49,6 +55,8 @@ const PromptSet french = {
     L"Nouvelle version",
     L"L'installation de Java a échoué. L'application va maintenant se fermer.",
     L"Erreur",
+    L"L'installation de l'application est introuvable. L'application va maintenant se fermer.",
+    L"Erreur",
 };
 
 const PromptSet dutch = {
@@ -59,6 +67,8 @@ const PromptSet dutch = {
     L"Een nieuwere versie van Java Temurin is beschikbaar. Wilt u het nu downloaden?",
     L"Nieuwe versie",
     L"De installatie van Java is mislukt. De applicatie wordt nu gesloten.",
+    L"Fout",
+    L"De installatie van de applicatie is niet gevonden. De applicatie wordt nu gesloten.",
     L"Fout",
 };
 

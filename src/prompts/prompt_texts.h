@@ -1,10 +1,10 @@
-// The texts of the launcher's four message boxes in German, US English, Spanish, French and
+// The texts of the launcher's five message boxes in German, US English, Spanish, French and
 // Dutch. No Windows header is needed, so the selection is tested on its own.
 #pragma once
 
 #include <cstdint>
 
-// The eight texts of one language, passed unchanged to MessageBoxW.
+// The ten texts of one language, passed unchanged to MessageBoxW.
 struct PromptSet {
     const wchar_t* noJava; // question: no runtime installed
     const wchar_t* noJavaTitel;
@@ -14,6 +14,8 @@ struct PromptSet {
     const wchar_t* newJavaTitel;
     const wchar_t* errorJava; // message: the installation failed
     const wchar_t* errorJavaTitel;
+    const wchar_t* noApp; // message: the application's installation was not found
+    const wchar_t* noAppTitel;
 };
 
 // User-interface language identifiers, primary language and sublanguage together.

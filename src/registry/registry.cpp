@@ -7,18 +7,22 @@
 #include <cstring>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 namespace {
 
 const char* const runtimeRecordsKey = R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE)";
 constexpr DWORD registryBufferSize = 1024;
+// A machine has a handful of runtimes; a key with more subkeys than this is not one of
+// the runtime installer's records, and reading on would only cost time.
+constexpr DWORD mostRuntimeRecords = 4096;
 
 using RegistryKey = std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&RegCloseKey)>;
 
-RegistryKey openKeyForReading(HKEY hive, const std::string& path)
+RegistryKey openKeyForReading(HKEY hive, const std::string& path, REGSAM view = 0)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
         key = nullptr;
     }
     return {key, &RegCloseKey};
@@ -30,6 +34,24 @@ std::string textUpToNul(const char* buffer, DWORD size)
     return {buffer, strnlen(buffer, size)};
 }
 
+// Every subkey name below key that fits the buffer; longer names cannot be versions.
+std::vector<std::string> subkeyNames(HKEY key)
+{
+    std::vector<std::string> names;
+    char subKeyBuffer[registryBufferSize];
+    for (DWORD index = 0; index < mostRuntimeRecords; ++index) {
+        DWORD subKeyBufferSize = registryBufferSize;
+        const LSTATUS status =
+            RegEnumKeyExA(key, index, subKeyBuffer, &subKeyBufferSize, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_SUCCESS) {
+            names.push_back(textUpToNul(subKeyBuffer, subKeyBufferSize));
+        } else if (status != ERROR_MORE_DATA) {
+            break; // ERROR_NO_MORE_ITEMS, or the key went away
+        }
+    }
+    return names;
+}
+
 } // namespace
 
 std::string findjavaVersionReg()
@@ -38,29 +60,55 @@ std::string findjavaVersionReg()
     if (!key) {
         return {};
     }
-    char subKeyBuffer[registryBufferSize];
-    DWORD subKeyBufferSize = registryBufferSize;
-    // Index 0 is the first subkey in the registry's own order, not the highest version.
-    if (RegEnumKeyExA(key.get(), 0, subKeyBuffer, &subKeyBufferSize, nullptr, nullptr, nullptr, nullptr)
-        != ERROR_SUCCESS) {
-        return {};
-    }
-    return dotToLet(textUpToNul(subKeyBuffer, subKeyBufferSize));
+    // The registry lists names in text order, so the first name is neither the newest runtime
+    // nor necessarily a Java 8 one: choose by number among the Java 8 records.
+    return dotToLet(highestJava8Version(subkeyNames(key.get())));
 }
 
 std::string queryRegistry(const std::string& key, const std::string& value, const HKEY& registryHive)
 {
-    const RegistryKey opened = openKeyForReading(registryHive, key);
+    return queryRegistryText(key, value, registryHive, registryBufferSize);
+}
+
+std::string queryRegistryText(const std::string& key, const std::string& value, HKEY hive,
+                              unsigned long maxBytes, REGSAM view)
+{
+    const RegistryKey opened = openKeyForReading(hive, key, view);
     if (!opened) {
         return {};
     }
-    char valueBuffer[registryBufferSize];
-    DWORD bufferSize = registryBufferSize;
-    // The type is not checked: REG_EXPAND_SZ comes back as stored, unexpanded.
-    if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, nullptr, reinterpret_cast<LPBYTE>(valueBuffer),
-                         &bufferSize)
+    std::vector<char> valueBuffer(maxBytes);
+    DWORD bufferSize = maxBytes;
+    DWORD type = REG_NONE;
+    // Data longer than the buffer makes the read fail (ERROR_MORE_DATA): nothing is cut short.
+    if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type,
+                         reinterpret_cast<LPBYTE>(valueBuffer.data()), &bufferSize)
         != ERROR_SUCCESS) {
         return {};
     }
-    return textUpToNul(valueBuffer, bufferSize);
+    // Only text is text: a number or a list under the expected name is not a path or a URL.
+    // REG_EXPAND_SZ comes back as stored, unexpanded.
+    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+        return {};
+    }
+    return textUpToNul(valueBuffer.data(), bufferSize);
+}
+
+bool queryRegistryNumber(const std::string& key, const std::string& value, HKEY hive, unsigned long& number,
+                         REGSAM view)
+{
+    const RegistryKey opened = openKeyForReading(hive, key, view);
+    if (!opened) {
+        return false;
+    }
+    DWORD data = 0;
+    DWORD size = sizeof(data);
+    DWORD type = REG_NONE;
+    if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(&data), &size)
+            != ERROR_SUCCESS
+        || type != REG_DWORD || size != sizeof(data)) {
+        return false;
+    }
+    number = data;
+    return true;
 }

@@ -1,13 +1,18 @@
 // Download, installation and clean-up of the runtime installer.
 #include "installer.h"
 
-#include "curl_handle.h"
+#include "connection.h"
+#include "package_trust.h"
 #include "registry/registry.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -16,33 +21,63 @@ namespace {
 constexpr long stalledBelowBytesPerSecond = 1024;
 constexpr long stalledForSeconds = 60;
 constexpr long downloadConnectTimeoutSeconds = 30;
+constexpr long mostRedirects = 10;
 
 constexpr unsigned long installedRebootRequired = 3010; // ERROR_SUCCESS_REBOOT_REQUIRED
 constexpr unsigned long installedRebootStarted = 1641;  // ERROR_SUCCESS_REBOOT_INITIATED
 
 using ProcessHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
+using FileHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
+
+FileHandle noFile()
+{
+    return {nullptr, &CloseHandle};
+}
 
 bool isSuccessStatus(long status)
 {
     return status >= 200 && status < 300;
 }
 
-// Saves the body that apiUrl finally answers with to downloadFilePath, piece by piece as it
-// arrives. True only when the whole body arrived and reached the disk.
-bool downloadInstaller(const std::string& apiUrl, const std::string& downloadFilePath)
+// Marks the open file for deletion when its last handle closes, or takes that back.
+bool deleteOnClose(HANDLE file, bool remove)
 {
-    CurlHandle curl = makeCurlHandle();
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = remove ? TRUE : FALSE;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
+}
+
+// Gives the open file another name in the same folder, replacing a file of that name.
+bool renameOpenFile(HANDLE file, const std::string& newPath)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, newPath.c_str(), -1, nullptr, 0);
+    if (length <= 0) {
+        return false;
+    }
+    const std::size_t nameBytes = static_cast<std::size_t>(length) * sizeof(wchar_t);
+    std::vector<unsigned char> record(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(record.data());
+    // The record shares this field with the flags of newer Windows versions.
+    rename->ReplaceIfExists = TRUE; // NOLINT(cppcoreguidelines-pro-type-union-access)
+    rename->FileNameLength = static_cast<DWORD>(nameBytes - sizeof(wchar_t));
+    (void)MultiByteToWideChar(CP_ACP, 0, newPath.c_str(), -1, rename->FileName, length);
+    return SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(record.size()))
+           != FALSE;
+}
+
+// Runs the transfer from apiUrl into fp. True only when the whole body arrived and reached the
+// file.
+bool transfer(const std::string& apiUrl, FILE* fp)
+{
+    const CurlHandle curl = openServiceRequest(apiUrl);
     if (!curl) {
         return false;
     }
-    FILE* fp = std::fopen(downloadFilePath.c_str(), "wb");
-    if (fp == nullptr) {
-        return false;
-    }
-    curl_easy_setopt(curl.get(), CURLOPT_URL, apiUrl.c_str());
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, write_data);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, fp);
     curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    // The real service takes two hops (release host, content host); a loop ends here.
+    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, mostRedirects);
     // An error page is not an installer: fail before writing its body.
     curl_easy_setopt(curl.get(), CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, downloadConnectTimeoutSeconds);
@@ -51,34 +86,116 @@ bool downloadInstaller(const std::string& apiUrl, const std::string& downloadFil
     const CURLcode result = curl_easy_perform(curl.get());
     long status = 0;
     (void)curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
-    // fclose flushes the last piece; a full disk shows up here.
-    const bool written = std::fclose(fp) == 0;
-    return result == CURLE_OK && isSuccessStatus(status) && written;
+    // The last piece is flushed here; a full disk shows up now.
+    return result == CURLE_OK && isSuccessStatus(status) && std::fflush(fp) == 0;
 }
 
-// Opens the package with the shell, which hands MSI files to Windows Installer, and waits for
-// it however long it takes: the user may be answering its dialogs.
+// Downloads the body that apiUrl finally answers with to downloadFilePath. Returns the package
+// opened for reading only, with write and delete sharing denied, so that from now until the
+// handle closes no program can change, replace or delete it while Windows Installer can still
+// read it; no handle when the download did not complete.
+//
+// The bytes arrive in "<name>.part", which nobody else may write, marked for deletion from the
+// start: a launcher that ends early in any way (console closed, logoff, crash, killed) leaves
+// nothing behind. Only a complete download is kept and renamed, through the same handle.
+// Between closing that handle and opening the read-only one, another program could open the
+// file; so its hash is compared with what was written, and a changed package is deleted.
+FileHandle downloadInstaller(const std::string& apiUrl, const std::string& downloadFilePath)
+{
+    const std::string partPath = downloadFilePath + ".part";
+    HANDLE part = CreateFileA(partPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (part == INVALID_HANDLE_VALUE) {
+        return noFile();
+    }
+    if (!deleteOnClose(part, true)) {
+        (void)CloseHandle(part);
+        (void)DeleteFileA(partPath.c_str());
+        return noFile();
+    }
+    // From here on, fclose closes the handle too.
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(part), _O_BINARY);
+    FILE* fp = descriptor != -1 ? _fdopen(descriptor, "wb") : nullptr;
+    if (fp == nullptr) {
+        if (descriptor != -1) {
+            (void)_close(descriptor);
+        } else {
+            (void)CloseHandle(part);
+        }
+        return noFile();
+    }
+    Sha256 written{};
+    const bool complete = transfer(apiUrl, fp) && hashFile(part, written) && deleteOnClose(part, false)
+                          && renameOpenFile(part, downloadFilePath);
+    if (std::fclose(fp) != 0 || !complete) {
+        (void)DeleteFileA(downloadFilePath.c_str());
+        return noFile();
+    }
+    FileHandle package(CreateFileA(downloadFilePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+                       &CloseHandle);
+    Sha256 opened{};
+    if (package.get() == INVALID_HANDLE_VALUE || !hashFile(package.get(), opened) || opened != written) {
+        package.reset();
+        (void)DeleteFileA(downloadFilePath.c_str());
+        return noFile();
+    }
+    return package;
+}
+
+// Windows Installer from the system folder, never whatever a search path or the .msi file
+// association would find.
+std::string msiexecPath()
+{
+    char folder[MAX_PATH + 1];
+    const UINT length = GetSystemDirectoryA(folder, sizeof(folder));
+    return length > 0 && length < sizeof(folder) ? std::string(folder, length) + R"(\msiexec.exe)"
+                                                 : std::string();
+}
+
+// Has Windows Installer install the package, and waits for it however long it takes: the user
+// may be answering its dialogs.
 bool runInstaller(const std::string& downloadFilePath, unsigned long& exitCode)
 {
+    const std::string installer = msiexecPath();
+    if (installer.empty()) {
+        return false;
+    }
+    const std::string parameters = "/i \"" + downloadFilePath + "\"";
     SHELLEXECUTEINFOA sei{};
     sei.cbSize = sizeof(sei);
     sei.fMask = SEE_MASK_NOCLOSEPROCESS;
     sei.lpVerb = "open";
-    sei.lpFile = downloadFilePath.c_str();
+    sei.lpFile = installer.c_str();
+    sei.lpParameters = parameters.c_str();
     sei.nShow = SW_HIDE;
     if (ShellExecuteExA(&sei) == FALSE || sei.hProcess == nullptr) {
         return false;
     }
-    const ProcessHandle installer(sei.hProcess, &CloseHandle);
-    if (WaitForSingleObject(installer.get(), INFINITE) != WAIT_OBJECT_0) {
+    const ProcessHandle process(sei.hProcess, &CloseHandle);
+    if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
         return false;
     }
     DWORD code = 0;
-    if (GetExitCodeProcess(installer.get(), &code) == FALSE) {
+    if (GetExitCodeProcess(process.get(), &code) == FALSE) {
         return false;
     }
     exitCode = code;
     return true;
+}
+
+bool isDirectory(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The user's temporary folder, with its trailing backslash.
+std::string temporaryFolder()
+{
+    char folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof(folder), folder);
+    return length > 0 && length < sizeof(folder) ? std::string(folder, length) : std::string();
 }
 
 } // namespace
@@ -88,9 +205,14 @@ std::size_t write_data(void* ptr, std::size_t size, std::size_t nmemb, void* str
     return std::fwrite(ptr, size, nmemb, static_cast<FILE*>(stream));
 }
 
+std::string installerFileName(const std::string& letterVersion)
+{
+    return "OPENJDK8U-jre_x86-32_windows_hotspot_" + letterVersion + ".msi";
+}
+
 std::string installerDownloadPath(const std::string& userProfile, const std::string& letterVersion)
 {
-    return userProfile + R"(\Downloads\OPENJDK8U-jre_x86-32_windows_hotspot_)" + letterVersion + ".msi";
+    return userProfile + R"(\Downloads\)" + installerFileName(letterVersion);
 }
 
 bool installerSucceeded(unsigned long exitCode)
@@ -105,11 +227,25 @@ int callJavaAPI(std::string& version, const std::string& apiUrl)
         return 1;
     }
     // The caller passes the probed version, so the file is named after the installer it holds.
-    const std::string downloadFilePath = installerDownloadPath(userProfile, version);
+    std::string downloadFilePath = installerDownloadPath(userProfile, version);
+    if (!isDirectory(downloadFilePath.substr(0, downloadFilePath.rfind('\\')))) {
+        // A redirected or deleted Downloads folder: the temporary folder always exists.
+        const std::string temporary = temporaryFolder();
+        if (temporary.empty()) {
+            return 1;
+        }
+        downloadFilePath = temporary + installerFileName(version);
+    }
     unsigned long exitCode = 0;
-    const bool ran = downloadInstaller(apiUrl, downloadFilePath) && runInstaller(downloadFilePath, exitCode);
-    // The package is not kept, and a partial download never stays behind to be run later.
-    (void)DeleteFileA(downloadFilePath.c_str());
+    bool ran = false;
+    if (FileHandle package = downloadInstaller(apiUrl, downloadFilePath)) {
+        // An unsigned package, or one whose signature does not verify, is never run.
+        ran =
+            hasTrustedSignature(package.get(), downloadFilePath) && runInstaller(downloadFilePath, exitCode);
+        package.reset();
+        // The package is not kept: it is deleted once nothing holds it open any more.
+        (void)DeleteFileA(downloadFilePath.c_str());
+    }
     if (!ran || !installerSucceeded(exitCode)) {
         return 1;
     }

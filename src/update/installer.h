@@ -6,7 +6,8 @@
 #include <string>
 
 // Downloads the installer from apiUrl (following its redirects) into the user's Downloads
-// folder under a name made from version, the probed version, runs it through the shell, waits for it and
+// folder (or the temporary
+// folder) under a name made from version, the probed version, runs it through the shell, waits for it and
 // deletes the file again. Returns 0 when the runtime was installed, with version set to what the registry now
 // reports; 1 when no installer ran to a successful end (version is then left alone).
 int callJavaAPI(std::string& version, const std::string& apiUrl);
@@ -15,7 +16,11 @@ int callJavaAPI(std::string& version, const std::string& apiUrl);
 // Returns the number of items written; a short count makes libcurl abort the transfer.
 std::size_t write_data(void* ptr, std::size_t size, std::size_t nmemb, void* stream);
 
-// Where the installer for letterVersion is saved, below the user's profile folder.
+// The name the installer for letterVersion is saved under.
+std::string installerFileName(const std::string& letterVersion);
+
+// Where the installer for letterVersion is saved, below the user's profile folder; where that
+// has no Downloads folder, the user's temporary folder takes its place.
 std::string installerDownloadPath(const std::string& userProfile, const std::string& letterVersion);
 
 // Windows Installer's exit codes that mean the product is installed: success, and success

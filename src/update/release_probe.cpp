@@ -2,7 +2,7 @@
 // with the installed one.
 #include "release_probe.h"
 
-#include "curl_handle.h"
+#include "connection.h"
 #include "header_version.h"
 
 namespace {
@@ -14,22 +14,37 @@ namespace {
 constexpr long probeConnectTimeoutSeconds = 10;
 constexpr long probeTotalTimeoutSeconds = 20;
 
+// One header-only request; the service's redirect itself names the installer, so it is not
+// followed.
+CURLcode probe(const std::string& apiUrl, std::string& headerBuffer)
+{
+    const CurlHandle curl = openServiceRequest(apiUrl);
+    if (!curl) {
+        return CURLE_FAILED_INIT;
+    }
+    curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl.get(), CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, header_callback);
+    curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &headerBuffer);
+    curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, probeConnectTimeoutSeconds);
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, probeTotalTimeoutSeconds);
+    const CURLcode result = curl_easy_perform(curl.get());
+    long status = 0;
+    (void)curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    // Only the service's redirect names the newest installer; an error page or any other
+    // answer that happens to mention an installer does not.
+    return result == CURLE_OK && (status < 300 || status > 399) ? CURLE_HTTP_RETURNED_ERROR : result;
+}
+
 } // namespace
 
 bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std::string& javaVerURL)
 {
     std::string headerBuffer;
-    CURLcode result = CURLE_FAILED_INIT;
-    if (CurlHandle curl = makeCurlHandle()) {
-        curl_easy_setopt(curl.get(), CURLOPT_URL, apiUrl.c_str());
-        curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
-        curl_easy_setopt(curl.get(), CURLOPT_ACCEPT_ENCODING, "");
-        curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, header_callback);
-        curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &headerBuffer);
-        curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, probeConnectTimeoutSeconds);
-        curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, probeTotalTimeoutSeconds);
-        // Redirects are deliberately not followed: the redirect itself names the installer.
-        result = curl_easy_perform(curl.get());
+    CURLcode result = probe(apiUrl, headerBuffer);
+    if (foundProxyAfterFailure(apiUrl, result)) {
+        headerBuffer.clear();
+        result = probe(apiUrl, headerBuffer);
     }
     // Headers of a transfer that failed or timed out are not trusted, even when partial.
     javaVerURL = result == CURLE_OK ? versionFromHeaders(headerBuffer) : std::string();

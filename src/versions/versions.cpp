@@ -3,6 +3,7 @@
 // plain text replacement.
 #include "versions.h"
 
+#include <array>
 #include <regex>
 
 namespace {
@@ -26,7 +27,54 @@ std::string twoDigitBuild(const std::string& digits)
     return build.size() < 2 ? "0" + build : build;
 }
 
+// The three numbers of a well-formed dotted version (major.0.update.build, each of one to
+// nine digits), or nothing.
+using DottedNumbers = std::array<unsigned long, 3>;
+
+bool parseNumber(const std::string& text, std::string::size_type& at, unsigned long& number)
+{
+    const std::string::size_type start = at;
+    number = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 9) {
+        number = number * 10 + static_cast<unsigned long>(text[at] - '0');
+        ++at;
+    }
+    return at > start && (at == text.size() || text[at] < '0' || text[at] > '9');
+}
+
+bool parseDotted(const std::string& text, DottedNumbers& numbers)
+{
+    std::string::size_type at = 0;
+    if (!parseNumber(text, at, numbers[0]) || text.compare(at, 3, ".0.") != 0) {
+        return false;
+    }
+    at += 3;
+    if (!parseNumber(text, at, numbers[1]) || at >= text.size() || text[at] != '.') {
+        return false;
+    }
+    ++at;
+    return parseNumber(text, at, numbers[2]) && at == text.size();
+}
+
+// The one major version the launcher asks the release service for.
+constexpr unsigned long wantedMajor = 8;
+
 } // namespace
+
+std::string highestJava8Version(const std::vector<std::string>& names)
+{
+    const std::string* highest = nullptr;
+    DottedNumbers highestNumbers{};
+    for (const std::string& name : names) {
+        DottedNumbers numbers{};
+        if (parseDotted(name, numbers) && numbers[0] == wantedMajor
+            && (highest == nullptr || numbers > highestNumbers)) {
+            highest = &name;
+            highestNumbers = numbers;
+        }
+    }
+    return highest != nullptr ? *highest : std::string();
+}
 
 std::string dotToLet(const std::string& version)
 {

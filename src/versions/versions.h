@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Dotted form to letter form; the empty string stays empty.
 std::string dotToLet(const std::string& version);
@@ -12,3 +13,8 @@ std::string letToDot(std::string version);
 
 // True for a well-formed letter-form version of sensible length, such as 8u432b06.
 bool isLetterVersion(const std::string& version);
+
+// The highest well-formed dotted version of major 8 among names (the runtime records' subkey
+// names), compared number by number, or empty when there is none. Other majors of the same
+// vendor record themselves beside it and are skipped, as is anything that is not a version.
+std::string highestJava8Version(const std::vector<std::string>& names);

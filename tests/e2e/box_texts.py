@@ -1,4 +1,4 @@
-"""What the four message boxes must say, caption and text, in each of the five languages."""
+"""What the five message boxes must say, caption and text, in each of the five languages."""
 
 TEXTS = {
     "de": {
@@ -10,6 +10,7 @@ TEXTS = {
         "newJava": ("Neue Version", "Eine neuere Version von Java Temurin ist verfügbar. Möchten Sie es jetzt "
                     "herunterladen?"),
         "errorJava": ("Fehler", "Die Installation von Java ist fehlgeschlagen. Die Anwendung wird jetzt geschlossen."),
+        "noApp": ("Fehler", "Die Installation der Anwendung wurde nicht gefunden. Die Anwendung wird jetzt geschlossen."),
     },
     "en": {
         "noJava": ("No Java Version Found",
@@ -17,6 +18,7 @@ TEXTS = {
         "noRunJava": ("Error", "The application cannot run without Java installed. The application will now close."),
         "newJava": ("New Version", "A newer version of Java Temurin is availabe. Do you want to download it now?"),
         "errorJava": ("Error", "The installation of Java failed. The application will now close."),
+        "noApp": ("Error", "The installation of the application was not found. The application will now close."),
     },
     "es": {
         "noJava": ("No se encontró ninguna versión de Java",
@@ -25,6 +27,7 @@ TEXTS = {
         "newJava": ("Nueva versión",
                     "Hay disponible una versión más reciente de Java Temurin. ¿Desea descargarla ahora?"),
         "errorJava": ("Error", "La instalación de Java falló. La aplicación se cerrará ahora."),
+        "noApp": ("Error", "No se encontró la instalación de la aplicación. La aplicación se cerrará ahora."),
     },
     "fr": {
         "noJava": ("Aucune version de Java trouvée",
@@ -35,6 +38,7 @@ TEXTS = {
         "newJava": ("Nouvelle version", "Une nouvelle version de Java Temurin est disponible. Voulez-vous le "
                     "télécharger maintenant?"),
         "errorJava": ("Erreur", "L'installation de Java a échoué. L'application va maintenant se fermer."),
+        "noApp": ("Erreur", "L'installation de l'application est introuvable. L'application va maintenant se fermer."),
     },
     "nl": {
         "noJava": ("Geen Java-versie gevonden",
@@ -43,5 +47,6 @@ TEXTS = {
                       "wordt nu gesloten."),
         "newJava": ("Nieuwe versie", "Een nieuwere versie van Java Temurin is beschikbaar. Wilt u het nu downloaden?"),
         "errorJava": ("Fout", "De installatie van Java is mislukt. De applicatie wordt nu gesloten."),
+        "noApp": ("Fout", "De installatie van de applicatie is niet gevonden. De applicatie wordt nu gesloten."),
     },
 }

@@ -8,11 +8,14 @@ import http.server
 import os
 import re
 import shutil
+import struct
 import socket
+import ssl
 import subprocess
 import tempfile
 import threading
 import time
+import urllib.parse
 from pathlib import Path
 
 BUILD_DIR = Path(os.environ.get("KLV_BUILD_DIR", Path(__file__).resolve().parents[2] / "build" / "windows-loopback"))
@@ -29,6 +32,7 @@ MSI_DIR = BUILD_DIR / "tests" / "msi"
 
 RUNTIME_RECORDS = r"HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE"
 APPLICATION_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Marveth\KLV"
+POLICY_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Policies\Marveth\KLV"
 APPLICATION_DIR = r"C:\Program Files (x86)\Marveth\KLV"
 APPLICATION_ARGS = r"-cp RXTXcomm.jar;bin\de\norvel\KLV\KLV\KLV.jar main.klv"
 
@@ -130,7 +134,8 @@ _SHELL_CALL = re.compile(
 
 
 def _unescape(text):
-    return (text or "").replace("\\\\", "\\")
+    """Wine's trace writes a backslash as \\\\ and a quote as \\"."""
+    return re.sub(r"\\(.)", r"\1", text or "")
 
 
 def parse_shell_calls(trace):
@@ -204,20 +209,43 @@ class Prefix:
         self.import_registry([f"[{RUNTIME_RECORDS}\\{dotted}\\hotspot\\MSI]", f'"Path"="{escaped}"'])
         return folder
 
+    def set_policy(self, **values):
+        """Writes the administrators' policy values (int: REG_DWORD, str: REG_SZ)."""
+        lines = ['"%s"=dword:%08x' % (name, value) if isinstance(value, int)
+                 else '"%s"="%s"' % (name, value.replace("\\", "\\\\")) for name, value in values.items()]
+        self.import_registry([f"[{POLICY_KEY}]", *lines])
+
+    def set_proxy_settings(self, proxy="", bypass="", script="", auto_detect=False):
+        """The user's Windows proxy settings, as the Internet Options store them."""
+        flags = 1 | (2 if proxy else 0) | (4 if script else 0) | (8 if auto_detect else 0)
+        data = struct.pack("<III", 0x46, 1, flags)
+        for text in (proxy, bypass, script):
+            data += struct.pack("<I", len(text)) + text.encode("ascii")
+        data += bytes(32)
+        key = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections"
+        self.import_registry([f"[{key}]", '"DefaultConnectionSettings"=hex:' + ",".join(f"{b:02x}" for b in data)])
+
     def install_application(self):
         self.windows_to_unix(APPLICATION_DIR).mkdir(parents=True, exist_ok=True)
         escaped = APPLICATION_DIR.replace("\\", "\\\\")
         self.import_registry([f"[{APPLICATION_KEY}]", f'"Path"="{escaped}"'])
 
     def registry_subkeys(self, key):
-        out = self.wine("reg", "query", key, check=False, capture_output=True, text=True).stdout
+        with tempfile.TemporaryFile("w+") as output:
+            self.wine("reg", "query", key, check=False, stdout=output)
+            output.seek(0)
+            out = output.read()
         return [line.rsplit("\\", 1)[1] for line in out.splitlines() if line.startswith(key + "\\")]
 
     def downloads_folders(self):
         return list(self.windows_to_unix(r"C:\users").glob("*/Downloads"))
 
     def downloads(self):
-        return sorted(p.name for folder in self.downloads_folders() for p in folder.iterdir())
+        """Every file the launcher may have left in a user's Downloads or temporary folder."""
+        folders = [*self.downloads_folders(), *self.windows_to_unix(r"C:\users").glob("*/AppData/Local/Temp"),
+                   *self.windows_to_unix(r"C:\users").glob("*/Temp")]
+        return sorted(p.name for folder in folders if folder.is_dir() for p in folder.iterdir()
+                      if p.name.upper().startswith("OPENJDK8U"))
 
     def javaw_record(self, wait_seconds=10):
         """What the stand-in javaw.exe wrote about its start, or None if it never started."""
@@ -230,7 +258,12 @@ class Prefix:
         return None
 
     def wait_box(self, seconds):
-        out = self.wine(BOXWATCH, "wait", int(seconds * 1000), check=False, capture_output=True, text=True).stdout
+        # Through a file, not a pipe: a Wine service that the call happens to start inherits the
+        # output handle and would keep a pipe open long after boxwatch has ended.
+        with tempfile.TemporaryFile("w+") as output:
+            self.wine(BOXWATCH, "wait", int(seconds * 1000), check=False, stdout=output)
+            output.seek(0)
+            out = output.read()
         fields = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
         if "hwnd" not in fields:
             return None
@@ -252,9 +285,11 @@ class Prefix:
                 return
         raise AssertionError(f"the box {box.caption!r} did not close on clicks on {button!r}")
 
-    def run_launcher(self, answers=(), timeout=120, on_box=None):
+    def run_launcher(self, answers=(), timeout=120, on_box=None, profile=None, kill_when=None):
         """Runs the launcher and answers each message box with the next button of answers. Returns
-        what happened, with the boxes in the order they appeared."""
+        what happened, with the boxes in the order they appeared. A profile (a Windows path)
+        replaces the user's profile folder that the launcher sees; once kill_when() is true, the
+        launcher is killed, as when its console window is closed or the user logs off."""
         answers = list(answers)
         trace_file = self.root / "trace.txt"
         started = time.monotonic()
@@ -262,11 +297,19 @@ class Prefix:
             # Wine traces every ShellExecuteEx call with its fields ("exec"), and reports each
             # FlashWindowEx call that it accepts (a valid record for a live window) as a
             # semi-stub ("win"), so both can be checked from outside.
-            launcher = subprocess.Popen(["wine", str(LAUNCHER)], env=self.env(WINEDEBUG="-all,trace+exec,fixme+win,trace+win"),
+            command = ["wine", str(LAUNCHER)]
+            if profile:
+                command = ["wine", str(BOXWATCH), "run", profile.encode().hex(), "Z:" + str(LAUNCHER).replace("/", "\\")]
+            launcher = subprocess.Popen(command, env=self.env(WINEDEBUG="-all,trace+exec,fixme+win,trace+win"),
                                         stdout=subprocess.DEVNULL, stderr=trace)
             boxes = []
             while launcher.poll() is None:
                 assert time.monotonic() - started < timeout, "the launcher did not end in time"
+                if kill_when and kill_when():
+                    launcher.kill()
+                    launcher.wait()
+                    time.sleep(1)  # the wineserver closes what the killed process held open
+                    break
                 box = self.wait_box(0.5)
                 if box is None:
                     continue
@@ -287,18 +330,48 @@ class Prefix:
         shutil.rmtree(self.root, ignore_errors=True)
 
 
+def tls_certificate():
+    """A self-signed certificate for "localhost" and 127.0.0.1, made once per build folder."""
+    cert, key = BUILD_DIR / "tls" / "localhost.pem", BUILD_DIR / "tls" / "localhost-key.pem"
+    if not cert.exists():
+        cert.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                        "-days", "3650", "-subj", "/CN=localhost", "-addext",
+                        "subjectAltName=DNS:localhost,IP:127.0.0.1"],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return cert, key
+
+
+def tls_context(only_tls_1_0=False):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(*tls_certificate())
+    if only_tls_1_0:
+        context.set_ciphers("DEFAULT:@SECLEVEL=0")
+        context.minimum_version = context.maximum_version = ssl.TLSVersion.TLSv1
+    return context
+
+
 class ReleaseService:
     """A stand-in of the release service. The header-only request gets a redirect to the
-    installer's file name; a download follows it to the package bytes."""
+    installer's file name; a download follows it to the package bytes. With hops (two more
+    ports), the download goes as with the real service: 307 to a release host ("localhost",
+    first hop), 302 to a content host (127.0.0.1, second hop), which serves the body. With tls,
+    every port speaks HTTPS only (TLS 1.2 or newer, or only TLS 1.0)."""
 
-    def __init__(self, version="8u432b06", port=SERVICE_PORT):
+    def __init__(self, version="8u432b06", port=SERVICE_PORT, tls=None, hops=()):
         self.version = version
-        self.probe = "redirect"   # redirect | garbage | custom | stall
+        self.probe = "redirect"   # redirect | garbage | custom | stall | status | huge
         self.probe_headers = []   # for "custom": (name, value) pairs of the redirect
-        self.download = "ok"      # ok | missing | short | stall
+        self.probe_status = 307   # for "status": the status of an otherwise good redirect
+        self.download = "ok"      # ok | missing | short | stall | silent | loop
+        self.release_location = None  # where the release host sends the download, if not on
+        self.pac = ""             # a proxy configuration script, served at /proxy.pac
         self.installer = b""
         self.requests = []
+        self.agents = set()
         self.stop_event = threading.Event()
+        self.scheme = "https" if tls else "http"
+        self.hops = hops
         service = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -308,30 +381,64 @@ class ReleaseService:
                 pass
 
             def do_HEAD(self):
+                service.agents.add(self.headers.get("User-Agent"))
                 service.requests.append(("HEAD", self.path))
                 service.answer(self, head=True)
 
             def do_GET(self):
+                service.agents.add(self.headers.get("User-Agent"))
                 service.requests.append(("GET", self.path))
                 service.answer(self, head=False)
 
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
-        self.server.daemon_threads = True
-        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
-        self.thread.start()
+        self.servers = []
+        for listen in (port, *hops):
+            server = http.server.ThreadingHTTPServer(("127.0.0.1", listen), Handler)
+            server.daemon_threads = True
+            # A client that gives up mid-answer (as the launcher does on purpose with a hostile
+            # service) is no failure of the stand-in.
+            server.handle_error = lambda request, address: None
+            if tls:
+                server.socket = tls_context(only_tls_1_0=tls == "1.0").wrap_socket(server.socket, server_side=True)
+            threading.Thread(target=server.serve_forever, daemon=True).start()
+            self.servers.append(server)
+        self.server = self.servers[0]
+
+    def url(self):
+        host = "localhost" if self.scheme == "https" else "127.0.0.1"
+        return f"{self.scheme}://{host}:{self.server.server_port}{API_PATH}"
+
+    def installer_name(self):
+        return f"{INSTALLER_PREFIX}{self.version}.msi"
 
     def installer_path(self):
-        return f"/download/{INSTALLER_PREFIX}{self.version}.msi"
+        return f"/download/{self.installer_name()}"
 
     def answer(self, handler, head):
         if handler.path.startswith(API_PATH):
             self.answer_api(handler)
         elif handler.path == self.installer_path():
             self.answer_installer(handler, head)
+        elif handler.path == f"/release/{self.installer_name()}":
+            location = self.release_location or \
+                f"{self.scheme}://127.0.0.1:{self.hops[1]}{self.installer_path()}"
+            self.redirect(handler, 302, location)
+        elif handler.path == "/proxy.pac":
+            self.send(handler, 200, self.pac.encode(), "application/x-ns-proxy-autoconfig")
         else:
-            handler.send_response(404)
-            handler.send_header("Content-Length", "0")
-            handler.end_headers()
+            self.send(handler, 404, b"")
+
+    def send(self, handler, status, body, content_type="text/plain"):
+        handler.send_response(status)
+        handler.send_header("Content-Type", content_type)
+        handler.send_header("Content-Length", str(len(body)))
+        handler.end_headers()
+        handler.wfile.write(body)
+
+    def redirect(self, handler, status, location):
+        handler.send_response(status)
+        handler.send_header("Location", location)
+        handler.send_header("Content-Length", "0")
+        handler.end_headers()
 
     def answer_api(self, handler):
         if self.probe == "stall":
@@ -344,22 +451,29 @@ class ReleaseService:
             handler.send_header("Content-Length", "0")
             handler.end_headers()
             return
-        handler.send_response(307)
+        handler.send_response(self.probe_status if self.probe == "status" else 307)
+        if self.probe == "huge":
+            for line in range(16 * 1024):  # a megabyte of header lines
+                handler.send_header(f"X-Pad-{line}", "x" * 48)
         if self.probe == "custom":
             for name, value in self.probe_headers:
                 handler.send_header(name, value)
+        elif self.hops:
+            handler.send_header("Location", f"{self.scheme}://localhost:{self.hops[0]}/release/{self.installer_name()}")
         else:
-            handler.send_header("Location", f"http://127.0.0.1:{self.server.server_port}{self.installer_path()}")
+            handler.send_header("Location", f"{self.scheme}://127.0.0.1:{self.server.server_port}{self.installer_path()}")
         handler.send_header("Content-Length", "0")
         handler.end_headers()
 
     def answer_installer(self, handler, head):
         if self.download == "missing":
-            handler.send_response(404)
-            handler.send_header("Content-Length", "9")
-            handler.end_headers()
-            if not head:
-                handler.wfile.write(b"not found")
+            self.send(handler, 404, b"" if head else b"not found")
+            return
+        if self.download == "silent":
+            self.stop_event.wait(300)
+            return
+        if self.download == "loop":
+            self.redirect(handler, 302, self.installer_path())
             return
         handler.send_response(200)
         handler.send_header("Content-Type", "application/x-msi")
@@ -379,8 +493,119 @@ class ReleaseService:
 
     def close(self):
         self.stop_event.set()
-        self.server.shutdown()
-        self.server.server_close()
+        for server in self.servers:
+            server.shutdown()
+            server.server_close()
+
+
+def close_listener(listener):
+    """Closes a listening socket that another thread waits on in accept(): only a shutdown
+    wakes that thread, and until then the port stays taken."""
+    try:
+        listener.shutdown(socket.SHUT_RDWR)
+    except OSError:
+        pass
+    listener.close()
+
+
+class RawService:
+    """A peer on a port that misbehaves below HTTP: "close" closes each connection at once,
+    "silent" accepts and never answers, "handshake-cut" reads the TLS client hello and closes,
+    "alert" answers it with a TLS alert (handshake failure)."""
+
+    def __init__(self, port, mode):
+        self.mode, self.connections, self.stop_event = mode, 0, threading.Event()
+        self.listener = socket.create_server(("127.0.0.1", port))
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while not self.stop_event.is_set():
+            try:
+                connection, _ = self.listener.accept()
+            except OSError:
+                return
+            self.connections += 1
+            threading.Thread(target=self.misbehave, args=(connection,), daemon=True).start()
+
+    def misbehave(self, connection):
+        with connection:
+            if self.mode == "silent":
+                self.stop_event.wait(300)
+                return
+            if self.mode in ("handshake-cut", "alert"):
+                connection.recv(4096)
+            if self.mode == "alert":
+                connection.sendall(bytes([0x15, 0x03, 0x03, 0x00, 0x02, 0x02, 0x28]))
+
+    def close(self):
+        self.stop_event.set()
+        close_listener(self.listener)
+
+
+class Proxy:
+    """A stand-in HTTP proxy that records the request line of everything it forwards: CONNECT
+    tunnels for HTTPS, absolute URIs for HTTP. With refuse, it answers every request with 407."""
+
+    def __init__(self, port, refuse=False):
+        self.refuse, self.requests, self.stop_event = refuse, [], threading.Event()
+        self.listener = socket.create_server(("127.0.0.1", port))
+        self.port = port
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while not self.stop_event.is_set():
+            try:
+                connection, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self.forward, args=(connection,), daemon=True).start()
+
+    def forward(self, client):
+        with client:
+            reader = client.makefile("rb")
+            request = reader.readline().decode("latin-1").strip()
+            headers = []
+            while (line := reader.readline()) not in (b"\r\n", b"\n", b""):
+                headers.append(line)
+            self.requests.append(request)
+            if self.refuse:
+                client.sendall(b"HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Negotiate\r\n"
+                               b"Proxy-Authenticate: NTLM\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+                return
+            method, target, version = request.split(" ")
+            if method == "CONNECT":
+                host, port = target.rsplit(":", 1)
+                upstream = socket.create_connection((host, int(port)))
+                client.sendall(b"HTTP/1.1 200 Connection established\r\n\r\n")
+            else:
+                parts = urllib.parse.urlsplit(target)
+                upstream = socket.create_connection((parts.hostname, parts.port or 80))
+                path = parts.path + ("?" + parts.query if parts.query else "")
+                kept = [h for h in headers if not h.lower().startswith((b"proxy-", b"connection"))]
+                upstream.sendall(f"{method} {path} {version}\r\n".encode() + b"".join(kept)
+                                 + b"Connection: close\r\n\r\n")
+            with upstream:
+                # The client's side may already hold bytes in the reader's buffer: read1 gives
+                # them first.
+                pump = threading.Thread(target=self.pump, args=(reader, upstream), daemon=True)
+                pump.start()
+                self.pump(upstream.makefile("rb"), client)
+
+    @staticmethod
+    def pump(source, target):
+        try:
+            while chunk := source.read1(65536):
+                target.sendall(chunk)
+        except OSError:
+            pass
+        try:
+            target.shutdown(socket.SHUT_WR)
+        except OSError:
+            pass
+
+    def close(self):
+        self.stop_event.set()
+        close_listener(self.listener)
 
 
 def port_is_free(port=SERVICE_PORT):

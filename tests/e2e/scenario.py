@@ -41,7 +41,8 @@ class Scenario(unittest.TestCase):
         self.assertEqual(call.directory, rig.APPLICATION_DIR)
         # Wine runs every process with an administrator token, so the elevation is passed on.
         self.assertEqual(call.verb, "runas")
-        self.assertEqual(call.mask, 0x40)  # SEE_MASK_NOCLOSEPROCESS, and no SEE_MASK_FLAG_NO_UI
+        # SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC, and no SEE_MASK_FLAG_NO_UI
+        self.assertEqual(call.mask, 0x140)
         self.assertEqual(call.show, 0)  # SW_HIDE
         record = self.prefix.javaw_record()
         self.assertIsNotNone(record, "javaw.exe was not started")

@@ -1,5 +1,7 @@
 """Builds stand-in runtime installers with wixl: real MSI packages for 32-bit Windows that
-install the stand-in javaw.exe and leave the runtime's registry records, or that fail."""
+install the stand-in javaw.exe and leave the runtime's registry records, or that fail. They are
+Authenticode-signed with osslsigncode and a throw-away certificate made here, unless asked
+not to be."""
 
 import shutil
 import subprocess
@@ -49,16 +51,34 @@ _TEMPLATE = """<?xml version="1.0" encoding="utf-8"?>
 </Wix>
 """
 
-OUTCOMES = ("installs", "reboot", "fails")
+OUTCOMES = ("installs", "reboot", "fails", "changes-package")
 
 
-def build(dotted, outcome="installs"):
+def signing_certificate():
+    """A self-signed code-signing certificate and its key, made once per build folder."""
+    cert, key = rig.MSI_DIR / "signer.pem", rig.MSI_DIR / "signer-key.pem"
+    if not cert.exists():
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                        "-days", "3650", "-subj", "/CN=KLV test signer", "-addext", "extendedKeyUsage=codeSigning"],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return cert, key
+
+
+def build(dotted, outcome="installs", signed=True):
     """The path of an installer for the dotted version: "installs" ends with exit code 0,
-    "reboot" installs and asks for a restart (3010), "fails" rolls back and ends non-zero."""
+    "reboot" installs and asks for a restart (3010), "fails" rolls back and ends non-zero,
+    "changes-package" installs after trying to write to and delete the package it runs from
+    (C:\\write-attempt.txt tells how that went)."""
     assert outcome in OUTCOMES
     rig.MSI_DIR.mkdir(parents=True, exist_ok=True)
-    msi = rig.MSI_DIR / f"jre-{dotted}-{outcome}.msi"
+    msi = rig.MSI_DIR / f"jre-{dotted}-{outcome}-{'signed' if signed else 'unsigned'}.msi"
     if msi.exists():
+        return msi
+    if signed:
+        cert, key = signing_certificate()
+        unsigned = build(dotted, outcome, signed=False)
+        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", unsigned, "-out", msi],
+                       check=True, stdout=subprocess.DEVNULL)
         return msi
     major, _, update, build_number = dotted.split(".")
     names = uuid.uuid5(uuid.NAMESPACE_URL, f"klv-standin-{dotted}-{outcome}")
@@ -69,8 +89,9 @@ def build(dotted, outcome="installs"):
     wxs.write_text(_TEMPLATE.format(
         dotted=dotted, msi_version=f"{major}.{update}.{build_number}", upgrade=uuid.uuid5(names, "upgrade"),
         guid1=uuid.uuid5(names, "javaw"), guid2=uuid.uuid5(names, "step"), guid3=uuid.uuid5(names, "records"),
-        javaw="javaw.exe", exit_with="exit-with.exe", step_exit_code="7",
-        fail_condition="1" if outcome == "fails" else "0",
+        javaw="javaw.exe", exit_with="exit-with.exe",
+        step_exit_code='0 &quot;[OriginalDatabase]&quot;' if outcome == "changes-package" else "7",
+        fail_condition="0" if outcome in ("installs", "reboot") else "1",
         reboot='<ScheduleReboot After="InstallFinalize"/>' if outcome == "reboot" else ""))
     subprocess.run(["wixl", "-a", "x86", "-o", msi.name, wxs.name], cwd=rig.MSI_DIR, check=True,
                    stdout=subprocess.DEVNULL)

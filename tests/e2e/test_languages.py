@@ -1,4 +1,4 @@
-"""The four message boxes in each user-interface language, read off the screen. A screenshot
+"""The five message boxes in each user-interface language, read off the screen. A screenshot
 of every box is saved under the artifacts folder, boxes/<locale>-<entry>.png."""
 
 import unittest
@@ -18,12 +18,13 @@ LOCALES = {
 
 
 class Languages(unittest.TestCase):
-    def run_in(self, locale, installed, answers, expected):
+    def run_in(self, locale, installed, answers, expected, application=True):
         prefix = rig.Prefix(scenario.display(), locale=locale + ".UTF-8")
         service = rig.ReleaseService("8u432b06")
         try:
             service.installer = standin_msi.build("8.0.432.6", "fails").read_bytes()
-            prefix.install_application()
+            if application:
+                prefix.install_application()
             if installed:
                 prefix.install_runtime("8.0.422.5")
             entries = iter(expected)
@@ -45,6 +46,7 @@ class Languages(unittest.TestCase):
             with self.subTest(locale=locale):
                 self.run_in(locale, installed=False, answers=["no", "ok"], expected=["noJava", "noRunJava"])
                 self.run_in(locale, installed=True, answers=["yes", "ok"], expected=["newJava", "errorJava"])
+                self.run_in(locale, installed=True, answers=["ok"], expected=["noApp"], application=False)
 
 
 if __name__ == "__main__":

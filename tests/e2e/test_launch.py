@@ -1,10 +1,12 @@
 """The launch sequence end to end: which runtime the launcher starts, how, and when it asks
 nothing at all."""
 
+import subprocess
 import unittest
 
 import rig
 import scenario
+from box_texts import TEXTS
 
 
 class LaunchScenario(scenario.Scenario):
@@ -73,20 +75,69 @@ class NoVersionFromTheService(LaunchScenario):
         self.assertLess(run.seconds, 40)
 
 
-class NothingInstalledAndNoVersion(LaunchScenario):
-    def test_the_start_of_the_relative_javaw_is_attempted_and_the_exit_code_is_0(self):
-        self.service.close()
-        shown = []
-        # The shell reports the missing file in a box of its own and waits for it.
-        run = self.prefix.run_launcher(answers=["ok"], on_box=shown.append)
-        self.assertEqual(run.exit_code, 0)
-        self.assertEqual([call.file for call in run.shell_calls], [r"bin\javaw.exe"])
-        self.assertEqual(run.shell_calls[0].directory, rig.APPLICATION_DIR)
-        self.assertEqual(len(shown), 1)
-        self.assertIn("not found", shown[0].text)
-        # No question was asked, so no attention hook was installed for the shell's box.
-        self.assertEqual(run.windows_flashed, 0)
+class SeveralRuntimes(LaunchScenario):
+    def test_the_highest_java_8_runtime_starts_whatever_the_registry_lists_first(self):
+        # The registry lists 17.0... and 8.0.422.5 before 8.0.432.6.
+        self.prefix.install_runtime("17.0.13.11")
+        self.prefix.install_runtime("8.0.422.5")
+        folder = self.prefix.install_runtime("8.0.432.6")
+        run = self.prefix.run_launcher()
+        self.assertEqual(run.boxes, [])
+        self.assertStartedApplication(run, folder)
+
+
+class CannotStart(LaunchScenario):
+    """Nothing is started from a folder the launcher does not know: the user is told instead."""
+
+    def assertEndsWith(self, run, entry):
+        self.assertEqual([(box.caption, box.text) for box in run.boxes], [TEXTS["en"][entry]])
+        self.assertTrue(run.boxes[0].flashed)
+        self.assertEqual(run.exit_code, 1)
+        self.assertEqual(run.shell_calls, [])
         self.assertIsNone(self.prefix.javaw_record(wait_seconds=1))
+
+    def test_nothing_installed_and_no_version_from_the_service(self):
+        self.service.close()
+        self.assertEndsWith(self.prefix.run_launcher(answers=["ok"]), "noRunJava")
+
+    def test_runtime_records_without_a_usable_path(self):
+        for kind in ('dword:00000001', 'hex(7):43,00,3a,00,5c,00,00,00,00,00', '""', '"jre\\\\"'):
+            with self.subTest(kind=kind):
+                self.prefix.import_registry([f"[{rig.RUNTIME_RECORDS}\\8.0.432.6\\hotspot\\MSI]", f'"Path"={kind}'])
+                self.assertEndsWith(self.prefix.run_launcher(answers=["ok"]), "noRunJava")
+
+    def test_no_application_folder_known(self):
+        self.prefix.install_runtime("8.0.432.6")
+        self.prefix.wine("reg", "delete", rig.APPLICATION_KEY, "/f", stdout=subprocess.DEVNULL)
+        self.assertEndsWith(self.prefix.run_launcher(answers=["ok"]), "noApp")
+        self.assertEqual(self.service.requests, [])
+
+
+class RuntimePathWithoutTrailingBackslash(LaunchScenario):
+    def test_starts_the_runtime_all_the_same(self):
+        folder = self.prefix.install_runtime("8.0.432.6")
+        self.prefix.import_registry([f"[{rig.RUNTIME_RECORDS}\\8.0.432.6\\hotspot\\MSI]",
+                                     '"Path"="%s"' % folder.rstrip("\\").replace("\\", "\\\\")])
+        self.assertStartedApplication(self.prefix.run_launcher(), folder)
+
+
+class UpdateCheckSwitchedOffByPolicy(LaunchScenario):
+    def setUp(self):
+        super().setUp()
+        self.prefix.set_policy(UpdateCheck=0, ReleaseServiceUrl=f"http://127.0.0.1:{rig.SERVICE_PORT}/elsewhere")
+
+    def test_the_installed_runtime_starts_without_asking_the_service(self):
+        folder = self.prefix.install_runtime("8.0.422.5")
+        run = self.prefix.run_launcher()
+        self.assertEqual(run.boxes, [])
+        self.assertStartedApplication(run, folder)
+        self.assertEqual(self.service.requests, [])
+
+    def test_without_a_runtime_the_application_cannot_run(self):
+        run = self.prefix.run_launcher(answers=["ok"])
+        self.assertEqual([(box.caption, box.text) for box in run.boxes], [TEXTS["en"]["noRunJava"]])
+        self.assertEqual(run.exit_code, 1)
+        self.assertEqual(self.service.requests, [])
 
 
 if __name__ == "__main__":

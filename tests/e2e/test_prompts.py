@@ -2,6 +2,7 @@
 packages by Wine's msiexec, the error messages, and every row of the outcomes."""
 
 import re
+import shutil
 import unittest
 
 import rig
@@ -31,7 +32,9 @@ class UpdateScenario(scenario.Scenario):
         self.assertIsNone(self.prefix.javaw_record(wait_seconds=1))
 
     def assertInstallerRan(self, run, ran):
-        installers = [call for call in run.shell_calls if call.file.endswith(".msi")]
+        """Windows Installer from the system folder was asked to install the downloaded package,
+        or nothing was."""
+        installers = installer_runs(run)
         if not ran:
             self.assertEqual(installers, [])
             return
@@ -40,13 +43,17 @@ class UpdateScenario(scenario.Scenario):
         self.assertEqual(call.verb, "open")
         self.assertEqual(call.mask, 0x40)
         self.assertEqual(call.show, 0)
-        self.assertRegex(call.file, r"^C:\\users\\[^\\]+\\Downloads\\OPENJDK8U-jre_x86-32_windows_hotspot_"
-                         + re.escape(self.offered) + r"\.msi$")
-        self.assertEqual(call.parameters, "")
+        self.assertEqual(call.file.lower(), r"c:\windows\system32\msiexec.exe")
+        self.assertRegex(call.parameters, r'^/i "C:\\users\\[^\\]+\\Downloads\\OPENJDK8U-jre_x86-32_windows_hotspot_'
+                         + re.escape(self.offered) + r'\.msi"$')
         self.assertEqual(call.directory, "")
 
     def assertDownloadsEmpty(self):
         self.assertEqual(self.prefix.downloads(), [])
+
+
+def installer_runs(run):
+    return [call for call in run.shell_calls if call.file.lower().endswith("msiexec.exe")]
 
 
 class NoRuntimeInstalled(UpdateScenario):
@@ -103,16 +110,18 @@ class OlderRuntimeInstalled(UpdateScenario):
         self.assertInstallerRan(run, False)
         self.assertStarted(run, rig.runtime_folder("8.0.422.5"))
 
-    def test_yes_starts_the_first_runtime_the_registry_lists_after_the_installation(self):
+    def test_yes_starts_the_newly_installed_runtime(self):
         self.offer_installer()
         run = self.prefix.run_launcher(answers=["yes"])
         self.assertBoxes(run, ["newJava"])
         self.assertEqual(run.exit_code, 0)
         self.assertInstallerRan(run, True)
-        # Both runtimes are there now, and the registry lists the older one first.
+        # Both runtimes are there now; the registry lists the older one first.
         self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.422.5", "8.0.432.6"])
-        self.assertStarted(run, rig.runtime_folder("8.0.422.5"))
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
         self.assertDownloadsEmpty()
+        # The next start finds the new runtime current and asks nothing.
+        self.assertEqual(self.prefix.run_launcher().boxes, [])
 
     def test_yes_with_a_failing_installer_ends_the_program_although_a_runtime_is_there(self):
         self.offer_installer("fails")
@@ -162,14 +171,107 @@ class FailedDownloads(UpdateScenario):
         run = self.run_failed_download()
         self.assertGreater(run.seconds, 55)
 
-    def test_a_missing_downloads_folder(self):
-        for downloads in self.prefix.downloads_folders():
-            downloads.rmdir()
-        self.offer_installer()
+
+
+class InstallerTrust(UpdateScenario):
+    def test_an_unsigned_package_is_never_run(self):
+        self.service.installer = standin_msi.build(self.offered_dotted, signed=False).read_bytes()
         run = self.prefix.run_launcher(answers=["yes", "ok"])
         self.assertBoxes(run, ["noJava", "errorJava"])
         self.assertEqual(run.exit_code, 1)
         self.assertInstallerRan(run, False)
+        self.assertNothingStarted(run)
+        self.assertDownloadsEmpty()
+
+    def test_no_other_program_can_change_the_package_while_it_installs(self):
+        self.offer_installer("changes-package")
+        run = self.prefix.run_launcher(answers=["yes"])
+        self.assertEqual(run.exit_code, 0)
+        self.assertInstallerRan(run, True)
+        attempt = dict(line.split("=", 1) for line in
+                       self.prefix.windows_to_unix(r"C:\write-attempt.txt").read_text().splitlines())
+        self.assertIn(r"\Downloads\OPENJDK8U", attempt["path"])
+        self.assertEqual(attempt["write"], "32")   # ERROR_SHARING_VIOLATION
+        self.assertEqual(attempt["delete"], "32")
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertDownloadsEmpty()
+
+    def test_a_msi_file_association_to_another_program_changes_nothing(self):
+        # An archive tool that "opens" .msi files and ends at once with success.
+        tool = r"C:\tools\archiver.exe"
+        self.prefix.windows_to_unix(tool).parent.mkdir(parents=True)
+        shutil.copy(rig.EXIT_WITH, self.prefix.windows_to_unix(tool))
+        self.prefix.import_registry([r"[HKEY_CURRENT_USER\Software\Classes\.msi]", '@="KlvArchive"',
+                                     r"[HKEY_CURRENT_USER\Software\Classes\KlvArchive\shell\open\command]",
+                                     '@="%s 0 \\"%%1\\""' % tool.replace("\\", "\\\\")])
+        self.offer_installer()
+        run = self.prefix.run_launcher(answers=["yes"])
+        self.assertEqual(run.exit_code, 0)
+        self.assertInstallerRan(run, True)
+        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.432.6"])
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+
+    def test_a_launcher_killed_during_the_download_leaves_no_file(self):
+        self.service.download = "stall"
+        self.offer_installer()
+        installer_request = ("GET", self.service.installer_path())
+        # Killed once the partial file is there.
+        run = self.prefix.run_launcher(answers=["yes"], kill_when=lambda: installer_request in self.service.requests
+                                       and self.prefix.downloads() != [])
+        self.assertEqual(run.exit_code, -9)
+        self.assertInstallerRan(run, False)
+        self.assertNothingStarted(run)
+        self.assertDownloadsEmpty()
+
+
+class UnusualProfiles(UpdateScenario):
+    locale = "de_DE.UTF-8"
+
+    def test_without_a_downloads_folder_the_temporary_folder_is_used(self):
+        for downloads in self.prefix.downloads_folders():
+            downloads.rmdir()
+        self.offer_installer()
+        run = self.prefix.run_launcher(answers=["yes"])
+        self.assertEqual(run.exit_code, 0)
+        [installer] = [call.parameters for call in installer_runs(run)]
+        self.assertRegex(installer, r"^/i \"C:\\users\\[^\\]+\\(AppData\\Local\\)?Temp\\OPENJDK8U")
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertDownloadsEmpty()
+
+    def install_with_profile(self, name):
+        """A user whose profile folder's name the German code page cannot spell installs and
+        starts the runtime as usual."""
+        self.offer_installer()
+        downloads = self.prefix.windows_to_unix(rf"C:\users\{name}\Downloads")
+        downloads.mkdir(parents=True)
+        run = self.prefix.run_launcher(answers=["yes"], profile=rf"C:\users\{name}")
+        self.assertEqual([(box.caption, box.text) for box in run.boxes], [TEXTS["de"]["noJava"]])
+        self.assertEqual(run.exit_code, 0)
+        [installer] = [call.parameters for call in installer_runs(run)]
+        self.assertIn(r"\Downloads\OPENJDK8U", installer)
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertEqual(list(downloads.iterdir()), [])
+
+    def test_a_polish_name_on_a_german_system(self):
+        self.install_with_profile("Łukasz")
+
+    def test_a_chinese_name_on_a_german_system(self):
+        self.install_with_profile("张伟")
+
+
+class MirrorNamedByPolicy(UpdateScenario):
+    def test_the_probe_and_the_download_go_to_the_mirror(self):
+        mirror = rig.ReleaseService(self.offered, port=rig.SERVICE_PORT + 10)
+        self.addCleanup(mirror.close)
+        mirror.installer = standin_msi.build(self.offered_dotted, "installs").read_bytes()
+        self.prefix.set_policy(ReleaseServiceUrl=f"http://127.0.0.1:{mirror.server.server_port}{rig.API_PATH}")
+        run = self.prefix.run_launcher(answers=["yes"])
+        self.assertBoxes(run, ["noJava"])
+        self.assertEqual(run.exit_code, 0)
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertEqual(mirror.requests,
+                         [("HEAD", rig.API_PATH), ("GET", rig.API_PATH), ("GET", mirror.installer_path())])
+        self.assertEqual(self.service.requests, [])
 
 
 if __name__ == "__main__":

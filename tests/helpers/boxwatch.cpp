@@ -4,6 +4,10 @@
 //                                     the screen position of each button
 //   boxwatch press <hwnd> <yes|no|ok> presses one of its buttons
 //   boxwatch gone <hwnd> <milliseconds> waits until that box has closed
+//   boxwatch run <profile> <program>  runs program with USERPROFILE set to profile (given as
+//                                     UTF-8 in hex, so no Linux locale can garble it) and ends
+//                                     with its exit code; Wine replaces a USERPROFILE set on
+//                                     the Linux side, but not one in CreateProcessW's block
 // A message box is a top-level dialog of class #32770; its text is the static control with
 // ID 0xFFFF and its buttons carry the IDs IDYES, IDNO and IDOK.
 #include <windows.h>
@@ -124,6 +128,48 @@ int waitUntilGone(HWND box, DWORD milliseconds)
     return 1;
 }
 
+std::wstring fromHexUtf8(const std::string& hex)
+{
+    std::string bytes;
+    for (std::size_t at = 0; at + 1 < hex.size(); at += 2) {
+        bytes += static_cast<char>(std::strtoul(hex.substr(at, 2).c_str(), nullptr, 16));
+    }
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.c_str(),
+                                                             static_cast<int>(bytes.size()), text.data(),
+                                                             static_cast<int>(text.size()))));
+    return text;
+}
+
+int runWithProfile(const std::wstring& profile, const char* program)
+{
+    std::wstring block;
+    wchar_t* inherited = GetEnvironmentStringsW();
+    for (const wchar_t* entry = inherited; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+        if (_wcsnicmp(entry, L"USERPROFILE=", 12) != 0) {
+            block.append(entry).push_back(L'\0');
+        }
+    }
+    FreeEnvironmentStringsW(inherited);
+    block.append(L"USERPROFILE=" + profile).push_back(L'\0');
+    block.push_back(L'\0');
+
+    std::wstring commandLine = L"\"" + std::wstring(program, program + std::strlen(program)) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        block.data(), nullptr, &startup, &process)) {
+        return 255;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 255;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(exitCode);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -138,6 +184,10 @@ int main(int argc, char** argv)
     if (command == "gone" && argc == 4) {
         return waitUntilGone(parseWindow(argv[2]), static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
     }
-    std::fprintf(stderr, "usage: boxwatch wait <ms> | press <hwnd> <yes|no|ok> | gone <hwnd> <ms>\n");
+    if (command == "run" && argc == 4) {
+        return runWithProfile(fromHexUtf8(argv[2]), argv[3]);
+    }
+    std::fprintf(stderr, "usage: boxwatch wait <ms> | press <hwnd> <yes|no|ok> | gone <hwnd> <ms> | run "
+                         "<profile-hex> <program>\n");
     return 2;
 }

@@ -1,0 +1,19 @@
+// What administrators of a managed machine decide through Group Policy: whether the launcher
+// asks the release service at all, and which service (a mirror of their own) it asks.
+#pragma once
+
+#include <string>
+
+struct UpdatePolicy {
+    bool updateCheck = true; // false: no request to the service and never a question
+    std::string serviceUrl;  // the release service for the probe and the download
+};
+
+// Reads HKLM\SOFTWARE\Policies\Marveth\KLV. Without the key (every unmanaged machine), or for
+// values that are missing or not acceptable, the launcher behaves as built: it checks for
+// updates at compiledInUrl.
+UpdatePolicy readUpdatePolicy(const std::string& compiledInUrl);
+
+// True for an http:// or https:// URL with a host, of at most 2,048 characters, without spaces
+// or control characters: the only kind of mirror URL the launcher will use.
+bool isAcceptedServiceUrl(const std::string& url);

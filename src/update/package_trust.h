@@ -1,0 +1,17 @@
+// What the launcher checks before it lets Windows Installer run a downloaded package.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <string>
+
+using Sha256 = std::array<unsigned char, 32>;
+
+// The SHA-256 of the whole file behind handle, read from its start. False when it cannot be
+// read to the end.
+bool hashFile(HANDLE file, Sha256& digest);
+
+// True when the package at path, open as file, carries an Authenticode signature that
+// WinVerifyTrust accepts. The publisher is deliberately not pinned: its certificate is renewed.
+bool hasTrustedSignature(HANDLE file, const std::string& path);
