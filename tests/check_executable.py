@@ -45,6 +45,11 @@ class Executable(unittest.TestCase):
         self.assertIn('<requestedExecutionLevel level="asInvoker" uiAccess="false"/>', text)
         for system, guid in SUPPORTED_OS.items():
             self.assertIn(f'<supportedOS Id="{guid}"/>', text, system)
+        self.assertRegex(text, r'<assemblyIdentity type="win32" name="Microsoft.Windows.Common-Controls" '
+                               r'version="6.0.0.0"\s+processorArchitecture="\*" publicKeyToken="6595b64144ccf1df"')
+        self.assertIn('<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true/pm</dpiAware>', text)
+        self.assertIn('<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, '
+                      'PerMonitor</dpiAwareness>', text)
         self.assertRegex(text, r'<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">'
                                r'UTF-8</activeCodePage>')
 

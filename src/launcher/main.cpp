@@ -6,6 +6,7 @@
 #include "prompts/prompt_flow.h"
 #include "registry/registry.h"
 #include "update/release_probe.h"
+#include "update_lock.h"
 #include "versions/versions.h"
 
 #include <windows.h>
@@ -37,9 +38,17 @@ int runLaunchSequence()
     const UpdatePolicy policy = readUpdatePolicy(apiUrl);
     serviceUrl = policy.serviceUrl;
     if (policy.updateCheck && getURLVersion(serviceUrl, javaVerReg, javaVerURL)) {
-        const int state = javaVerReg.empty() ? 0 : 1;
-        if (winUI(state) == 1) {
-            return 1;
+        UpdateLock lock(nullptr, nullptr);
+        if (takeUpdateTurn(lock)) {
+            const int state = javaVerReg.empty() ? 0 : 1;
+            if (winUI(state) == 1) {
+                return 1;
+            }
+        } else {
+            // Another launcher asked and maybe installed meanwhile: go on with what is installed
+            // now, as if the service had offered just that.
+            javaVerReg = findjavaVersionReg();
+            javaVerDot = letToDot(javaVerReg);
         }
     } else {
         // No difference, no newest version known, or no check wanted: use the installed runtime.

@@ -1,6 +1,7 @@
 // The prompt flow and the attention hook.
 #include "prompt_flow.h"
 
+#include "download_progress.h"
 #include "launcher/launcher.h"
 #include "prompt_texts.h"
 #include "update/installer.h"
@@ -35,6 +36,17 @@ const PromptSet& userPrompts()
     return promptsForLanguage(GetUserDefaultUILanguage());
 }
 
+// The answer "No": without a runtime the application cannot run; with one, it keeps it.
+int declined(int state, const PromptSet& prompts)
+{
+    if (state == 0) {
+        reportEnd(prompts.noRunJava, prompts.noRunJavaTitel);
+        return 1;
+    }
+    javaVerDot = letToDot(javaVerReg);
+    return 0;
+}
+
 } // namespace
 
 LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam)
@@ -59,17 +71,20 @@ int winUI(const int& state)
     installAttentionHook();
     const PromptSet& prompts = userPrompts();
 
-    if (state == 0) {
-        if (MessageBoxW(nullptr, prompts.noJava, prompts.noJavaTitel, questionBox) != IDYES) {
-            reportEnd(prompts.noRunJava, prompts.noRunJavaTitel);
-            return 1;
-        }
-    } else if (MessageBoxW(nullptr, prompts.newJava, prompts.newJavaTitel, questionBox) != IDYES) {
-        javaVerDot = letToDot(javaVerReg);
-        return 0;
+    const wchar_t* const question = state == 0 ? prompts.noJava : prompts.newJava;
+    const wchar_t* const questionTitel = state == 0 ? prompts.noJavaTitel : prompts.newJavaTitel;
+    if (MessageBoxW(nullptr, question, questionTitel, questionBox) != IDYES) {
+        return declined(state, prompts);
     }
 
-    const int error = callJavaAPI(javaVerURL, serviceUrl);
+    DownloadProgress progress = openDownloadProgress(prompts, javaVerURL);
+    const DownloadObserver observer{showDownloadProgress, closeDownloadProgress, &progress};
+    const int error = callJavaAPI(javaVerURL, serviceUrl, observer);
+    progress.window.reset();
+    // Cancelling the download takes back the "Yes".
+    if (error == installationCancelled) {
+        return declined(state, prompts);
+    }
     javaVerDot = letToDot(javaVerURL);
     if (error == 1) {
         reportEnd(prompts.errorJava, prompts.errorJavaTitel);

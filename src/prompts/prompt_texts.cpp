@@ -18,6 +18,10 @@ const PromptSet german = {
     L"Fehler",
     L"Die Installation der Anwendung wurde nicht gefunden. Die Anwendung wird jetzt geschlossen.",
     L"Fehler",
+    L"Java wird heruntergeladen",
+    L"Java Temurin {version} wird heruntergeladen.",
+    L"{received} MB von {total} MB",
+    L"{received} MB",
 };
 
 const PromptSet usEnglish = {
@@ -31,6 +35,10 @@ const PromptSet usEnglish = {
     L"Error",
     L"The installation of the application was not found. The application will now close.",
     L"Error",
+    L"Downloading Java",
+    L"Downloading Java Temurin {version}.",
+    L"{received} MB of {total} MB",
+    L"{received} MB",
 };
 
 const PromptSet spanish = {
@@ -44,6 +52,10 @@ const PromptSet spanish = {
     L"Error",
     L"No se encontró la instalación de la aplicación. La aplicación se cerrará ahora.",
     L"Error",
+    L"Descargando Java",
+    L"Descargando Java Temurin {version}.",
+    L"{received} MB de {total} MB",
+    L"{received} MB",
 };
 
 const PromptSet french = {
@@ -57,6 +69,10 @@ const PromptSet french = {
     L"Erreur",
     L"L'installation de l'application est introuvable. L'application va maintenant se fermer.",
     L"Erreur",
+    L"Téléchargement de Java",
+    L"Téléchargement de Java Temurin {version}.",
+    L"{received} Mo sur {total} Mo",
+    L"{received} Mo",
 };
 
 const PromptSet dutch = {
@@ -70,6 +86,10 @@ const PromptSet dutch = {
     L"Fout",
     L"De installatie van de applicatie is niet gevonden. De applicatie wordt nu gesloten.",
     L"Fout",
+    L"Java downloaden",
+    L"Java Temurin {version} wordt gedownload.",
+    L"{received} MB van {total} MB",
+    L"{received} MB",
 };
 
 struct LanguagePrompts {
@@ -95,4 +115,18 @@ const PromptSet& promptsForLanguage(std::uint16_t langId)
             return (language.langId & primaryLanguageMask) == (langId & primaryLanguageMask);
         });
     return match != std::end(languages) ? *match->prompts : usEnglish;
+}
+
+std::wstring withValues(const wchar_t* text,
+                        std::initializer_list<std::pair<const wchar_t*, std::wstring>> values)
+{
+    std::wstring result = text;
+    for (const auto& [name, value] : values) {
+        const std::wstring placeholder = std::wstring(L"{") + name + L"}";
+        for (std::wstring::size_type at = result.find(placeholder); at != std::wstring::npos;
+             at = result.find(placeholder, at + value.size())) {
+            result.replace(at, placeholder.size(), value);
+        }
+    }
+    return result;
 }

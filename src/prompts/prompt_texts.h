@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <utility>
 
-// The ten texts of one language, passed unchanged to MessageBoxW.
+// The texts of one language, passed unchanged to MessageBoxW.
 struct PromptSet {
     const wchar_t* noJava; // question: no runtime installed
     const wchar_t* noJavaTitel;
@@ -16,6 +19,12 @@ struct PromptSet {
     const wchar_t* errorJavaTitel;
     const wchar_t* noApp; // message: the application's installation was not found
     const wchar_t* noAppTitel;
+    // The progress window of the download; {version}, {received} and {total} (megabytes) are
+    // filled in.
+    const wchar_t* downloadTitel;
+    const wchar_t* downloadText;
+    const wchar_t* downloadProgress; // received of total, when the total is known
+    const wchar_t* downloadReceived; // received, while it is not
 };
 
 // User-interface language identifiers, primary language and sublanguage together.
@@ -28,3 +37,7 @@ constexpr std::uint16_t LANGID_DUTCH = 0x0413;
 // The texts for the language that GetUserDefaultUILanguage reports. Other countries' variants
 // of the five languages get their language's texts; every other language gets US English.
 const PromptSet& promptsForLanguage(std::uint16_t langId);
+
+// text with each {name} of values replaced by its value; other text is kept as it is.
+std::wstring withValues(const wchar_t* text,
+                        std::initializer_list<std::pair<const wchar_t*, std::wstring>> values);

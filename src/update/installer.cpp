@@ -65,13 +65,27 @@ bool renameOpenFile(HANDLE file, const std::string& newPath)
            != FALSE;
 }
 
-// Runs the transfer from apiUrl into fp. True only when the whole body arrived and reached the
-// file.
-bool transfer(const std::string& apiUrl, FILE* fp)
+// CURLOPT_XFERINFOFUNCTION: passes the progress on; a non-zero return aborts the transfer.
+int xferinfo_callback(void* clientp, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t)
+{
+    const auto* observer = static_cast<const DownloadObserver*>(clientp);
+    const auto received = static_cast<unsigned long long>(dlnow > 0 ? dlnow : 0);
+    const auto total = static_cast<unsigned long long>(dltotal > 0 ? dltotal : 0);
+    return observer->progress(observer->context, received, total) ? 0 : 1;
+}
+
+// Runs the transfer from apiUrl into fp. CURLE_OK only when the whole body arrived and reached
+// the file.
+CURLcode transfer(const std::string& apiUrl, FILE* fp, const DownloadObserver& observer)
 {
     const CurlHandle curl = openServiceRequest(apiUrl);
     if (!curl) {
-        return false;
+        return CURLE_FAILED_INIT;
+    }
+    if (observer.progress != nullptr) {
+        curl_easy_setopt(curl.get(), CURLOPT_XFERINFOFUNCTION, xferinfo_callback);
+        curl_easy_setopt(curl.get(), CURLOPT_XFERINFODATA, &observer);
+        curl_easy_setopt(curl.get(), CURLOPT_NOPROGRESS, 0L);
     }
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, write_data);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, fp);
@@ -86,8 +100,11 @@ bool transfer(const std::string& apiUrl, FILE* fp)
     const CURLcode result = curl_easy_perform(curl.get());
     long status = 0;
     (void)curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (result != CURLE_OK) {
+        return result;
+    }
     // The last piece is flushed here; a full disk shows up now.
-    return result == CURLE_OK && isSuccessStatus(status) && std::fflush(fp) == 0;
+    return isSuccessStatus(status) && std::fflush(fp) == 0 ? CURLE_OK : CURLE_WRITE_ERROR;
 }
 
 // Downloads the body that apiUrl finally answers with to downloadFilePath. Returns the package
@@ -100,7 +117,8 @@ bool transfer(const std::string& apiUrl, FILE* fp)
 // nothing behind. Only a complete download is kept and renamed, through the same handle.
 // Between closing that handle and opening the read-only one, another program could open the
 // file; so its hash is compared with what was written, and a changed package is deleted.
-FileHandle downloadInstaller(const std::string& apiUrl, const std::string& downloadFilePath)
+FileHandle downloadInstaller(const std::string& apiUrl, const std::string& downloadFilePath,
+                             const DownloadObserver& observer, bool& cancelled)
 {
     const std::string partPath = downloadFilePath + ".part";
     HANDLE part = CreateFileA(partPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
@@ -125,7 +143,9 @@ FileHandle downloadInstaller(const std::string& apiUrl, const std::string& downl
         return noFile();
     }
     Sha256 written{};
-    const bool complete = transfer(apiUrl, fp) && hashFile(part, written) && deleteOnClose(part, false)
+    const CURLcode result = transfer(apiUrl, fp, observer);
+    cancelled = result == CURLE_ABORTED_BY_CALLBACK;
+    const bool complete = result == CURLE_OK && hashFile(part, written) && deleteOnClose(part, false)
                           && renameOpenFile(part, downloadFilePath);
     if (std::fclose(fp) != 0 || !complete) {
         (void)DeleteFileA(downloadFilePath.c_str());
@@ -220,7 +240,7 @@ bool installerSucceeded(unsigned long exitCode)
     return exitCode == 0 || exitCode == installedRebootRequired || exitCode == installedRebootStarted;
 }
 
-int callJavaAPI(std::string& version, const std::string& apiUrl)
+int callJavaAPI(std::string& version, const std::string& apiUrl, const DownloadObserver& observer)
 {
     const char* userProfile = std::getenv("USERPROFILE");
     if (userProfile == nullptr || *userProfile == '\0') {
@@ -238,7 +258,15 @@ int callJavaAPI(std::string& version, const std::string& apiUrl)
     }
     unsigned long exitCode = 0;
     bool ran = false;
-    if (FileHandle package = downloadInstaller(apiUrl, downloadFilePath)) {
+    bool cancelled = false;
+    FileHandle package = downloadInstaller(apiUrl, downloadFilePath, observer, cancelled);
+    if (observer.ended != nullptr) {
+        observer.ended(observer.context);
+    }
+    if (cancelled) {
+        return installationCancelled;
+    }
+    if (package) {
         // An unsigned package, or one whose signature does not verify, is never run.
         ran =
             hasTrustedSignature(package.get(), downloadFilePath) && runInstaller(downloadFilePath, exitCode);

@@ -1,3 +1,16 @@
+// What the download tells whoever shows it to the user.
+struct DownloadObserver {
+    // Called as bytes arrive, at least once a second (total is 0 while unknown). Returning false
+    // cancels the download.
+    bool (*progress)(void* context, unsigned long long received, unsigned long long total) = nullptr;
+    // Called once when the download has ended, whatever its outcome, before anything is run.
+    void (*ended)(void* context) = nullptr;
+    void* context = nullptr;
+};
+
+// callJavaAPI's result when the user cancelled the download.
+constexpr int installationCancelled = 2;
+
 // Downloads the newest runtime installer, runs it and waits for it.
 #pragma once
 
@@ -10,7 +23,8 @@
 // folder) under a name made from version, the probed version, runs it through the shell, waits for it and
 // deletes the file again. Returns 0 when the runtime was installed, with version set to what the registry now
 // reports; 1 when no installer ran to a successful end (version is then left alone).
-int callJavaAPI(std::string& version, const std::string& apiUrl);
+// When the observer cancels the download, nothing is run and the result is installationCancelled.
+int callJavaAPI(std::string& version, const std::string& apiUrl, const DownloadObserver& observer = {});
 
 // CURLOPT_WRITEFUNCTION: writes the received bytes to the FILE that stream points to.
 // Returns the number of items written; a short count makes libcurl abort the transfer.

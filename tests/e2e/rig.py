@@ -122,6 +122,7 @@ class ShellCall:
 class Run:
     exit_code: int
     seconds: float
+    ended_at: float
     boxes: list
     shell_calls: list
     windows_flashed: int
@@ -272,6 +273,19 @@ class Prefix:
         return Box(fields["caption"], fields["text"].replace("\\n", "\n"), fields["buttons"], fields["hwnd"],
                    positions)
 
+    def progress_window(self, seconds):
+        """The download's progress window as boxwatch reads it (caption, lines, position,
+        range, cancel), or None when none appears in time."""
+        with tempfile.TemporaryFile("w+") as output:
+            self.wine(BOXWATCH, "progress", int(seconds * 1000), check=False, stdout=output)
+            output.seek(0)
+            lines = output.read().splitlines()
+        if not lines:
+            return None
+        window = {"lines": [line.split("=", 1)[1] for line in lines if line.startswith("line=")]}
+        window.update(line.split("=", 1) for line in lines if not line.startswith("line="))
+        return window
+
     def answer(self, box, button):
         """Clicks a button of the box the way a user would, and waits until the box has closed.
         A click needs neither keyboard focus nor the button's label in the box's language. A
@@ -285,11 +299,12 @@ class Prefix:
                 return
         raise AssertionError(f"the box {box.caption!r} did not close on clicks on {button!r}")
 
-    def run_launcher(self, answers=(), timeout=120, on_box=None, profile=None, kill_when=None):
+    def run_launcher(self, answers=(), timeout=120, on_box=None, profile=None, kill_when=None, on_tick=None):
         """Runs the launcher and answers each message box with the next button of answers. Returns
         what happened, with the boxes in the order they appeared. A profile (a Windows path)
         replaces the user's profile folder that the launcher sees; once kill_when() is true, the
-        launcher is killed, as when its console window is closed or the user logs off."""
+        launcher is killed, as when its console window is closed or the user logs off; on_tick()
+        runs between looks for boxes."""
         answers = list(answers)
         trace_file = self.root / "trace.txt"
         started = time.monotonic()
@@ -305,6 +320,8 @@ class Prefix:
             boxes = []
             while launcher.poll() is None:
                 assert time.monotonic() - started < timeout, "the launcher did not end in time"
+                if on_tick:
+                    on_tick()
                 if kill_when and kill_when():
                     launcher.kill()
                     launcher.wait()
@@ -323,7 +340,7 @@ class Prefix:
         flashed = flashed_windows(text)
         for box in boxes:
             box.flashed = int(box.hwnd) in flashed
-        return Run(launcher.returncode, seconds, boxes, parse_shell_calls(text), len(flashed), text)
+        return Run(launcher.returncode, seconds, started + seconds, boxes, parse_shell_calls(text), len(flashed), text)
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -363,7 +380,8 @@ class ReleaseService:
         self.probe = "redirect"   # redirect | garbage | custom | stall | status | huge
         self.probe_headers = []   # for "custom": (name, value) pairs of the redirect
         self.probe_status = 307   # for "status": the status of an otherwise good redirect
-        self.download = "ok"      # ok | missing | short | stall | silent | loop
+        self.download = "ok"      # ok | missing | short | stall | silent | loop | slow | drip
+        self.closed_by_client = threading.Event()
         self.release_location = None  # where the release host sends the download, if not on
         self.pac = ""             # a proxy configuration script, served at /proxy.pac
         self.installer = b""
@@ -490,6 +508,19 @@ class ReleaseService:
             handler.wfile.write(self.installer[:4096])
             handler.wfile.flush()
             self.stop_event.wait(300)
+        elif self.download in ("slow", "drip"):
+            # slow: the whole installer in 16 pieces over about 5 s; drip: 1 KiB every 0.3 s
+            # until the client goes away.
+            pieces = 16 if self.download == "slow" else len(self.installer) // 1024
+            size = -(-len(self.installer) // pieces)
+            try:
+                for start in range(0, len(self.installer), size):
+                    handler.wfile.write(self.installer[start:start + size])
+                    handler.wfile.flush()
+                    if self.stop_event.wait(0.3):
+                        return
+            except OSError:
+                self.closed_by_client.set()
 
     def close(self):
         self.stop_event.set()

@@ -41,6 +41,30 @@ class Languages(unittest.TestCase):
         self.assertEqual([box.flashed for box in run.boxes], [True] * len(expected))
         self.assertEqual(run.exit_code, 1)
 
+    def test_the_progress_window_in_the_five_languages(self):
+        for locale in ("de_DE", "en_US", "es_ES", "fr_FR", "nl_NL"):
+            with self.subTest(locale=locale):
+                prefix = rig.Prefix(scenario.display(), locale=locale + ".UTF-8")
+                service = rig.ReleaseService("8u432b06")
+                seen = []
+
+                def look():
+                    window = None if seen else prefix.progress_window(0.2)
+                    if window:
+                        scenario.display().screenshot(rig.ARTIFACTS / "progress" / f"{locale}.png")
+                        seen.append(window)
+                try:
+                    service.download = "slow"
+                    service.installer = standin_msi.build("8.0.432.6").read_bytes()
+                    prefix.install_application()
+                    run = prefix.run_launcher(answers=["yes"], on_tick=look)
+                finally:
+                    service.close()
+                    prefix.close()
+                self.assertEqual(run.exit_code, 0)
+                title, text = TEXTS[LOCALES[locale]]["download"]
+                self.assertEqual((seen[0]["caption"], seen[0]["lines"][0]), (title, text))
+
     def test_every_box_in_every_language(self):
         for locale in LOCALES:
             with self.subTest(locale=locale):

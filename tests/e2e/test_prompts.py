@@ -3,6 +3,8 @@ packages by Wine's msiexec, the error messages, and every row of the outcomes.""
 
 import re
 import shutil
+import subprocess
+import time
 import unittest
 
 import rig
@@ -222,6 +224,106 @@ class InstallerTrust(UpdateScenario):
         self.assertInstallerRan(run, False)
         self.assertNothingStarted(run)
         self.assertDownloadsEmpty()
+
+
+class DownloadProgress(UpdateScenario):
+    def watch_progress(self, samples):
+        """An on_tick for run_launcher that keeps what the progress window shows."""
+        def sample():
+            window = self.prefix.progress_window(0.2)
+            if window:
+                samples.append(window)
+        return sample
+
+    def test_the_progress_window_shows_the_download_and_is_gone_before_the_installer_runs(self):
+        self.service.download = "slow"
+        self.offer_installer("changes-package")
+        samples = []
+        run = self.prefix.run_launcher(answers=["yes"], on_tick=self.watch_progress(samples))
+        self.assertEqual(run.exit_code, 0)
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertGreaterEqual(len(samples), 2)
+        title, text = ENGLISH["download"]
+        self.assertEqual({window["caption"] for window in samples}, {title})
+        self.assertEqual(samples[0]["lines"][0], text)
+        self.assertRegex(samples[-1]["lines"][1], r"^\d+\.\d MB of 0\.1 MB$")
+        positions = [int(window["position"]) for window in samples]
+        self.assertEqual(positions, sorted(positions))
+        self.assertLess(positions[0], positions[-1])
+        attempt = self.prefix.windows_to_unix(r"C:\write-attempt.txt").read_text()
+        self.assertNotIn(f"dialog={title}", attempt)
+
+    def cancel_download(self, answers):
+        self.service.download = "drip"
+        self.offer_installer()
+        cancelled = []
+
+        def cancel_once():
+            window = None if cancelled else self.prefix.progress_window(0.2)
+            if window:
+                x, y = window["button.cancel"].split(",")
+                subprocess.run(["xdotool", "mousemove", "--sync", x, y, "click", "1"], env=self.prefix.env(),
+                               check=True)
+                cancelled.append(time.monotonic())
+        run = self.prefix.run_launcher(answers=answers, on_tick=cancel_once)
+        self.assertEqual(len(cancelled), 1)
+        self.assertInstallerRan(run, False)
+        self.assertDownloadsEmpty()
+        self.assertTrue(self.service.closed_by_client.wait(5))
+        return run, cancelled[0]
+
+    def test_cancel_without_a_runtime_means_no(self):
+        run, _ = self.cancel_download(answers=["yes", "ok"])
+        self.assertBoxes(run, ["noJava", "noRunJava"])
+        self.assertEqual(run.exit_code, 1)
+        self.assertNothingStarted(run)
+
+    def test_cancel_with_a_runtime_starts_it(self):
+        folder = self.prefix.install_runtime("8.0.422.5")
+        run, cancelled_at = self.cancel_download(answers=["yes"])
+        self.assertBoxes(run, ["newJava"])
+        self.assertEqual(run.exit_code, 0)
+        self.assertStarted(run, folder)
+        # From the click to the end of the launcher, the start of the runtime included.
+        self.assertLess(run.ended_at - cancelled_at, 3)
+
+
+class OneUpdateAtATime(UpdateScenario):
+    def setUp(self):
+        super().setUp()
+        self.prefix.install_runtime("8.0.422.5")
+        self.offer_installer()
+
+    def test_a_second_launcher_waits_for_the_first_and_asks_nothing(self):
+        second = []
+
+        def start_second(box):
+            second.append(subprocess.Popen(["wine", str(rig.LAUNCHER)], env=self.prefix.env(),
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            time.sleep(2)  # the second launcher has asked the service and waits
+        run = self.prefix.run_launcher(answers=["yes"], on_box=start_second)
+        self.assertBoxes(run, ["newJava"])
+        self.assertEqual(run.exit_code, 0)
+        while second[0].poll() is None:
+            self.assertIsNone(self.prefix.wait_box(0.5), "the second launcher asked too")
+        self.assertEqual(second[0].returncode, 0)
+        record = self.prefix.record.read_text()
+        new_javaw = rig.runtime_folder("8.0.432.6") + r"bin\javaw.exe"
+        self.assertEqual(record.count(f"module={new_javaw}"), 2, record)
+        self.assertEqual(self.service.requests.count(("HEAD", rig.API_PATH)), 2)
+        self.assertEqual(self.service.requests.count(("GET", self.service.installer_path())), 1)
+
+    def test_a_killed_first_launcher_does_not_hold_up_the_second(self):
+        first = subprocess.Popen(["wine", str(rig.LAUNCHER)], env=self.prefix.env(), stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        self.assertIsNotNone(self.prefix.wait_box(30))
+        first.kill()
+        first.wait()
+        self.assertIsNone(self.prefix.wait_box(3))  # its question went with it
+        run = self.prefix.run_launcher(answers=["yes"])
+        self.assertBoxes(run, ["newJava"])
+        self.assertEqual(run.exit_code, 0)
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
 
 
 class UnusualProfiles(UpdateScenario):

@@ -4,6 +4,8 @@
 //                                     the screen position of each button
 //   boxwatch press <hwnd> <yes|no|ok> presses one of its buttons
 //   boxwatch gone <hwnd> <milliseconds> waits until that box has closed
+//   boxwatch progress <milliseconds>  waits for a progress window (a dialog with a progress bar)
+//                                     and prints its title, texts, bar and Cancel button
 //   boxwatch run <profile> <program>  runs program with USERPROFILE set to profile (given as
 //                                     UTF-8 in hex, so no Linux locale can garble it) and ends
 //                                     with its exit code; Wine replaces a USERPROFILE set on
@@ -11,6 +13,8 @@
 // A message box is a top-level dialog of class #32770; its text is the static control with
 // ID 0xFFFF and its buttons carry the IDs IDYES, IDNO and IDOK.
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,26 +43,6 @@ std::wstring windowText(HWND window)
     return text;
 }
 
-BOOL CALLBACK findMessageBox(HWND window, LPARAM found)
-{
-    wchar_t className[64] = L"";
-    GetClassNameW(window, className, 64);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (std::wcscmp(className, L"#32770") == 0 && IsWindowVisible(window) && owner != GetCurrentProcessId()) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND visibleMessageBox()
-{
-    HWND found = nullptr;
-    EnumWindows(findMessageBox, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // Prints one field a line; line breaks inside a text are written as \n.
 void printField(const char* name, const std::wstring& value)
 {
@@ -67,6 +51,76 @@ void printField(const char* name, const std::wstring& value)
         text.replace(at, 1, text[at] == '\n' ? "\\n" : "");
     }
     std::printf("%s=%s\n", name, text.c_str());
+}
+
+HWND progressBar(HWND dialog)
+{
+    return FindWindowExW(dialog, nullptr, L"msctls_progress32", nullptr);
+}
+
+// Another process's visible dialog: a message box, or (wantProgress) a progress window.
+struct Search {
+    bool wantProgress;
+    HWND found;
+};
+
+BOOL CALLBACK findDialog(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<Search*>(parameter);
+    wchar_t className[64] = L"";
+    GetClassNameW(window, className, 64);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (std::wcscmp(className, L"#32770") == 0 && IsWindowVisible(window) && owner != GetCurrentProcessId()
+        && (progressBar(window) != nullptr) == search->wantProgress) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND visibleDialog(bool wantProgress)
+{
+    Search search{wantProgress, nullptr};
+    EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND visibleMessageBox()
+{
+    return visibleDialog(false);
+}
+
+BOOL CALLBACK printStatic(HWND child, LPARAM)
+{
+    wchar_t className[64] = L"";
+    GetClassNameW(child, className, 64);
+    if (_wcsicmp(className, L"Static") == 0 && IsWindowVisible(child) && !windowText(child).empty()) {
+        printField("line", windowText(child));
+    }
+    return TRUE;
+}
+
+int waitForProgress(DWORD milliseconds)
+{
+    for (DWORD waited = 0; waited <= milliseconds; waited += pollMilliseconds) {
+        if (HWND dialog = visibleDialog(true)) {
+            printField("caption", windowText(dialog));
+            EnumChildWindows(dialog, printStatic, 0);
+            HWND bar = progressBar(dialog);
+            std::printf("position=%ld\nrange=%ld\n", static_cast<long>(SendMessageW(bar, PBM_GETPOS, 0, 0)),
+                        static_cast<long>(SendMessageW(bar, PBM_GETRANGE, FALSE, 0)));
+            RECT area{};
+            GetWindowRect(GetDlgItem(dialog, IDCANCEL), &area);
+            std::printf("button.cancel=%ld,%ld\n", (area.left + area.right) / 2,
+                        (area.top + area.bottom) / 2);
+            std::printf("hwnd=%llu\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(dialog)));
+            std::fflush(stdout);
+            return 0;
+        }
+        Sleep(pollMilliseconds);
+    }
+    return 1;
 }
 
 int waitForBox(DWORD milliseconds)
@@ -183,6 +237,9 @@ int main(int argc, char** argv)
     }
     if (command == "gone" && argc == 4) {
         return waitUntilGone(parseWindow(argv[2]), static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
+    }
+    if (command == "progress" && argc == 3) {
+        return waitForProgress(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
     }
     if (command == "run" && argc == 4) {
         return runWithProfile(fromHexUtf8(argv[2]), argv[3]);

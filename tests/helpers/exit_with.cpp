@@ -6,8 +6,21 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
+
+BOOL CALLBACK recordDialog(HWND window, LPARAM record)
+{
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof(className));
+    char title[256] = "";
+    GetWindowTextA(window, title, sizeof(title));
+    if (IsWindowVisible(window) && std::strcmp(className, "#32770") == 0) {
+        std::fprintf(reinterpret_cast<FILE*>(record), "dialog=%s\r\n", title);
+    }
+    return TRUE;
+}
 
 void tryToChange(const char* path)
 {
@@ -21,6 +34,9 @@ void tryToChange(const char* path)
     FILE* record = std::fopen(R"(C:\write-attempt.txt)", "wb");
     if (record != nullptr) {
         std::fprintf(record, "path=%s\r\nwrite=%lu\r\ndelete=%lu\r\n", path, writeError, deleteError);
+        // The dialogs on screen while the installer runs (the download's progress window must
+        // be gone by then).
+        EnumWindows(recordDialog, reinterpret_cast<LPARAM>(record));
         std::fclose(record);
     }
 }

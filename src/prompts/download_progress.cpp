@@ -1,0 +1,86 @@
+// The download's progress window: IProgressDialog runs its window on a thread of its own, and
+// the launcher's thread feeds it from libcurl's progress callback.
+#include "download_progress.h"
+
+namespace {
+
+constexpr unsigned long long bytesPerMegabyte = 1024ULL * 1024ULL;
+
+// A download of unknown size moves the bar once round every this many bytes, so that the user
+// still sees it working.
+constexpr unsigned long long unknownSizeLap = 4ULL * bytesPerMegabyte;
+
+void releaseDialog(IProgressDialog* dialog)
+{
+    (void)dialog->StopProgressDialog();
+    (void)dialog->Release();
+}
+
+// Megabytes to one decimal, with the user's decimal separator: "12,3" for a German user.
+std::wstring megabytes(unsigned long long bytes)
+{
+    const unsigned long long tenths = bytes * 10 / bytesPerMegabyte;
+    wchar_t separator[8] = L".";
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) == 0) {
+        separator[0] = L'.';
+        separator[1] = L'\0';
+    }
+    return std::to_wstring(tenths / 10) + separator + std::to_wstring(tenths % 10);
+}
+
+} // namespace
+
+DownloadProgress openDownloadProgress(const PromptSet& prompts, const std::string& version)
+{
+    DownloadProgress progress{{nullptr, &releaseDialog}, &prompts, ~0ULL};
+    IProgressDialog* dialog = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ProgressDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IProgressDialog,
+                                reinterpret_cast<void**>(&dialog)))) {
+        return progress;
+    }
+    progress.window.reset(dialog);
+    // The version is a checked letter-form version: plain ASCII.
+    const std::wstring wideVersion(version.begin(), version.end());
+    (void)dialog->SetTitle(prompts.downloadTitel);
+    (void)dialog->SetLine(1, withValues(prompts.downloadText, {{L"version", wideVersion}}).c_str(), FALSE,
+                          nullptr);
+    (void)dialog->SetLine(2, L"", FALSE, nullptr);
+    if (FAILED(dialog->StartProgressDialog(nullptr, nullptr, PROGDLG_NORMAL | PROGDLG_NOMINIMIZE, nullptr))) {
+        progress.window.reset();
+    }
+    return progress;
+}
+
+bool showDownloadProgress(void* context, unsigned long long received, unsigned long long total)
+{
+    auto* progress = static_cast<DownloadProgress*>(context);
+    IProgressDialog* dialog = progress->window.get();
+    if (dialog == nullptr) {
+        return true;
+    }
+    if (total > 0) {
+        (void)dialog->SetProgress64(received, total);
+    } else {
+        (void)dialog->SetProgress64(received % unknownSizeLap, unknownSizeLap);
+    }
+    // The line changes once a tenth of a megabyte, not at every call.
+    const unsigned long long line = received * 10 / bytesPerMegabyte + (total * 10 / bytesPerMegabyte << 32U);
+    if (line != progress->shownLine) {
+        progress->shownLine = line;
+        const PromptSet& prompts = *progress->prompts;
+        const std::wstring text =
+            total > 0 ? withValues(prompts.downloadProgress,
+                                   {{L"received", megabytes(received)}, {L"total", megabytes(total)}})
+                      : withValues(prompts.downloadReceived, {{L"received", megabytes(received)}});
+        (void)dialog->SetLine(2, text.c_str(), FALSE, nullptr);
+    }
+    return dialog->HasUserCancelled() == FALSE;
+}
+
+void closeDownloadProgress(void* context)
+{
+    auto* progress = static_cast<DownloadProgress*>(context);
+    if (progress->window) {
+        (void)progress->window->StopProgressDialog();
+    }
+}

@@ -1,0 +1,31 @@
+// The shell's standard progress window while the installer downloads, with a Cancel button.
+#pragma once
+
+#include "prompt_texts.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <memory>
+#include <string>
+
+using ProgressWindow = std::unique_ptr<IProgressDialog, void (*)(IProgressDialog*)>;
+
+// The window, and what it shows.
+struct DownloadProgress {
+    ProgressWindow window; // empty when the shell cannot show one
+    const PromptSet* prompts;
+    unsigned long long shownLine; // which megabyte count the second line shows
+};
+
+// Opens the window for the download of version, in the language of prompts. Without a window
+// the download runs all the same.
+DownloadProgress openDownloadProgress(const PromptSet& prompts, const std::string& version);
+
+// DownloadObserver::progress for the DownloadProgress that context points to: shows received of
+// total bytes, and returns false once the user has pressed Cancel.
+bool showDownloadProgress(void* context, unsigned long long received, unsigned long long total);
+
+// DownloadObserver::ended: closes the window before anything else happens.
+void closeDownloadProgress(void* context);
