@@ -7,7 +7,9 @@
 
 #include <winhttp.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -57,13 +59,11 @@ std::wstring widen(const std::string& text)
 // libcurl reads these itself, and its users expect them to win over anything else.
 bool proxyFromEnvironment()
 {
-    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+    const char* const names[] = {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"};
+    return std::any_of(std::begin(names), std::end(names), [](const char* name) {
         const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') {
-            return true;
-        }
-    }
-    return false;
+        return value != nullptr && *value != '\0';
+    });
 }
 
 using InternetHandle = std::unique_ptr<void, decltype(&WinHttpCloseHandle)>;

@@ -66,7 +66,8 @@ bool renameOpenFile(HANDLE file, const std::string& newPath)
 }
 
 // CURLOPT_XFERINFOFUNCTION: passes the progress on; a non-zero return aborts the transfer.
-int xferinfo_callback(void* clientp, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t)
+int xferinfo_callback(void* clientp, curl_off_t dltotal, curl_off_t dlnow, curl_off_t /*ultotal*/,
+                      curl_off_t /*ulnow*/)
 {
     const auto* observer = static_cast<const DownloadObserver*>(clientp);
     const auto received = static_cast<unsigned long long>(dlnow > 0 ? dlnow : 0);

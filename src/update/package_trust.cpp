@@ -83,11 +83,11 @@ bool hasTrustedSignature(HANDLE file, const std::string& path)
     // when it can be, not a reason to refuse every installation.
     trust.fdwRevocationChecks = WTD_REVOKE_WHOLECHAIN;
     trust.dwUnionChoice = WTD_CHOICE_FILE;
-    trust.pFile = &fileInfo;
+    trust.pFile = &fileInfo; // NOLINT(cppcoreguidelines-pro-type-union-access): the platform's record
     trust.dwStateAction = WTD_STATEACTION_VERIFY;
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     // INVALID_HANDLE_VALUE as the window: there is no interactive user to ask.
-    const auto noUser = static_cast<HWND>(INVALID_HANDLE_VALUE);
+    auto* const noUser = static_cast<HWND>(INVALID_HANDLE_VALUE);
     const LONG status = WinVerifyTrust(noUser, &action, &trust);
     trust.dwStateAction = WTD_STATEACTION_CLOSE;
     (void)WinVerifyTrust(noUser, &action, &trust);

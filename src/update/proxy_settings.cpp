@@ -46,7 +46,7 @@ bool isPlainHostAndPort(const std::string& text)
 std::string proxyForScheme(const std::string& proxyList, const std::string& scheme)
 {
     std::string forAll;
-    for (std::string entry : entries(proxyList)) {
+    for (const std::string& entry : entries(proxyList)) {
         const std::string::size_type equals = entry.find('=');
         std::string proxy = equals == std::string::npos ? entry : entry.substr(equals + 1);
         // WinHTTP accepts "http://host:port" as well as "host:port".
