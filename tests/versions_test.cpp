@@ -1,5 +1,6 @@
 // Conversions between the letter form and the dotted form of runtime versions.
 #include "versions/versions.h"
+#include "versions_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -84,5 +85,37 @@ TEST(Versions, TheHighestJava8RuntimeIsChosenByNumber)
     };
     for (const auto& row : cases) {
         EXPECT_EQ(highestJava8Version(row.names), row.highest) << ::testing::PrintToString(row.names);
+    }
+}
+
+TEST(Versions, TheHandWrittenConversionsMatchTheRegexStatementForEveryShortInput)
+{
+    // Every string of up to five characters over the characters that matter, and longer ones
+    // around the digit limits.
+    const std::string alphabet = "80.ub1x";
+    std::vector<std::string> inputs = {"",         "8.0.123456789.1", "8.0.1234567890.1", "123u4567b8901",
+                                       "1234u1b1", "8u1234567890b1",  "8.0.432.6\n",      "\xd9.0.1.1",
+                                       "8u432b06 "};
+    for (std::size_t length = 1; length <= 5; ++length) {
+        std::string text(length, alphabet[0]);
+        std::vector<std::size_t> digits(length, 0);
+        while (true) {
+            for (std::size_t i = 0; i < length; ++i) {
+                text[i] = alphabet[digits[i]];
+            }
+            inputs.push_back(text);
+            std::size_t i = 0;
+            while (i < length && ++digits[i] == alphabet.size()) {
+                digits[i++] = 0;
+            }
+            if (i == length) {
+                break;
+            }
+        }
+    }
+    for (const std::string& input : inputs) {
+        ASSERT_EQ(dotToLet(input), reference::dotToLet(input)) << input;
+        ASSERT_EQ(letToDot(input), reference::letToDot(input)) << input;
+        ASSERT_EQ(isLetterVersion(input), reference::isLetterVersion(input)) << input;
     }
 }

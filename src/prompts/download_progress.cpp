@@ -9,6 +9,7 @@ constexpr unsigned long long bytesPerMegabyte = 1024ULL * 1024ULL;
 // A download of unknown size moves the bar once round every this many bytes, so that the user
 // still sees it working.
 constexpr unsigned long long unknownSizeLap = 4ULL * bytesPerMegabyte;
+constexpr unsigned long long barSteps = 1000;
 
 void releaseDialog(IProgressDialog* dialog)
 {
@@ -32,7 +33,7 @@ std::wstring megabytes(unsigned long long bytes)
 
 DownloadProgress openDownloadProgress(const PromptSet& prompts, const std::string& version)
 {
-    DownloadProgress progress{{nullptr, &releaseDialog}, &prompts, ~0ULL};
+    DownloadProgress progress{{nullptr, &releaseDialog}, &prompts, ~0ULL, ~0ULL};
     IProgressDialog* dialog = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ProgressDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IProgressDialog,
                                 reinterpret_cast<void**>(&dialog)))) {
@@ -58,10 +59,13 @@ bool showDownloadProgress(void* context, unsigned long long received, unsigned l
     if (dialog == nullptr) {
         return true;
     }
-    if (total > 0) {
-        (void)dialog->SetProgress64(received, total);
-    } else {
-        (void)dialog->SetProgress64(received % unknownSizeLap, unknownSizeLap);
+    // Each update is a message to the window's thread: only a change the bar shows is sent.
+    const unsigned long long done = total > 0 ? received : received % unknownSizeLap;
+    const unsigned long long whole = total > 0 ? total : unknownSizeLap;
+    const unsigned long long permille = done * barSteps / whole;
+    if (permille != progress->shownPermille) {
+        progress->shownPermille = permille;
+        (void)dialog->SetProgress64(permille, barSteps);
     }
     // The line changes once a tenth of a megabyte, not at every call.
     const unsigned long long line = received * 10 / bytesPerMegabyte + (total * 10 / bytesPerMegabyte << 32U);

@@ -16,7 +16,8 @@ using ProgressWindow = std::unique_ptr<IProgressDialog, void (*)(IProgressDialog
 struct DownloadProgress {
     ProgressWindow window; // empty when the shell cannot show one
     const PromptSet* prompts;
-    unsigned long long shownLine; // which megabyte count the second line shows
+    unsigned long long shownLine;     // which megabyte count the second line shows
+    unsigned long long shownPermille; // where the bar stands, in thousandths
 };
 
 // Opens the window for the download of version, in the language of prompts. Without a window

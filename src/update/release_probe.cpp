@@ -5,18 +5,23 @@
 #include "connection.h"
 #include "header_version.h"
 
+#include <chrono>
+
 namespace {
 
-// The request has no body: name resolution, TCP and TLS handshakes and one short response.
-// A slow but working link (high-latency mobile, a busy proxy) does all of that within a few
-// seconds; these limits give it several times that, while a dead link delays the start of
-// the application by at most half a minute.
-constexpr long probeConnectTimeoutSeconds = 10;
-constexpr long probeTotalTimeoutSeconds = 20;
+// The request has no body: name resolution, the TCP and TLS handshakes and one short response,
+// about six round trips. The whole probe, a retry through a detected proxy included, has this
+// long: a link with a round trip of a second (a congested mobile or satellite link) still
+// finishes, while a service that never answers or an address that drops every packet delays
+// the start of the application by at most this much. Missing an update once is harmless: the
+// next start asks again.
+constexpr long probeBudgetMilliseconds = 7000;
+// A retry with less time than this left is not worth starting.
+constexpr long shortestRetryMilliseconds = 1000;
 
 // One header-only request; the service's redirect itself names the installer, so it is not
 // followed.
-CURLcode probe(const std::string& apiUrl, std::string& headerBuffer)
+CURLcode probe(const std::string& apiUrl, std::string& headerBuffer, long milliseconds)
 {
     const CurlHandle curl = openServiceRequest(apiUrl);
     if (!curl) {
@@ -26,8 +31,7 @@ CURLcode probe(const std::string& apiUrl, std::string& headerBuffer)
     curl_easy_setopt(curl.get(), CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, header_callback);
     curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &headerBuffer);
-    curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, probeConnectTimeoutSeconds);
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, probeTotalTimeoutSeconds);
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, milliseconds);
     const CURLcode result = curl_easy_perform(curl.get());
     long status = 0;
     (void)curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
@@ -40,11 +44,17 @@ CURLcode probe(const std::string& apiUrl, std::string& headerBuffer)
 
 bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std::string& javaVerURL)
 {
+    const auto started = std::chrono::steady_clock::now();
     std::string headerBuffer;
-    CURLcode result = probe(apiUrl, headerBuffer);
+    CURLcode result = probe(apiUrl, headerBuffer, probeBudgetMilliseconds);
     if (foundProxyAfterFailure(apiUrl, result)) {
-        headerBuffer.clear();
-        result = probe(apiUrl, headerBuffer);
+        const auto spent =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+        const long left = probeBudgetMilliseconds - static_cast<long>(spent.count());
+        if (left >= shortestRetryMilliseconds) {
+            headerBuffer.clear();
+            result = probe(apiUrl, headerBuffer, left);
+        }
     }
     // Headers of a transfer that failed or timed out are not trusted, even when partial.
     javaVerURL = result == CURLE_OK ? versionFromHeaders(headerBuffer) : std::string();

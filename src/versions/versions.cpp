@@ -1,59 +1,82 @@
 // Converts versions between letter form and dotted form. Well-formed versions are converted
 // by number so that two-digit builds survive the round trip; anything else falls back to
-// plain text replacement.
+// plain text replacement. Written out by hand: std::regex would cost the launcher a third of
+// its size for three fixed patterns.
 #include "versions.h"
 
 #include <array>
-#include <regex>
 
 namespace {
 
+using Numbers = std::array<unsigned long, 3>;
+using Longest = std::array<std::string::size_type, 3>;
+
 // Each number is limited to nine digits so that it always fits an unsigned long.
-const std::regex wellFormedDotted(R"(^(\d{1,9})\.0\.(\d{1,9})\.(\d{1,9})$)");
-const std::regex wellFormedLetter(R"(^(\d{1,9})u(\d{1,9})b(\d{1,9})$)");
-
+constexpr Longest anyNumbers = {9, 9, 9};
 // Real versions are short: major 8, an update in the hundreds, a build below 100.
-const std::regex sensibleLetter(R"(^\d{1,3}u\d{1,4}b\d{1,4}$)");
+constexpr Longest sensibleNumbers = {3, 4, 4};
 
-std::string number(const std::string& digits)
+bool isDigit(char c)
 {
-    return std::to_string(std::stoul(digits));
+    return c >= '0' && c <= '9';
 }
 
-// Installer names write the build with at least two digits: 8u432b06, 8u292b10.
-std::string twoDigitBuild(const std::string& digits)
-{
-    std::string build = number(digits);
-    return build.size() < 2 ? "0" + build : build;
-}
-
-// The three numbers of a well-formed dotted version (major.0.update.build, each of one to
-// nine digits), or nothing.
-using DottedNumbers = std::array<unsigned long, 3>;
-
-bool parseNumber(const std::string& text, std::string::size_type& at, unsigned long& number)
+// Reads a run of one to longest ASCII digits at `at` into number; false when there is none or
+// the run is longer.
+bool readNumber(const std::string& text, std::string::size_type& at, std::string::size_type longest,
+                unsigned long& number)
 {
     const std::string::size_type start = at;
     number = 0;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 9) {
+    while (at < text.size() && isDigit(text[at])) {
+        if (at - start == longest) {
+            return false;
+        }
         number = number * 10 + static_cast<unsigned long>(text[at] - '0');
         ++at;
     }
-    return at > start && (at == text.size() || text[at] < '0' || text[at] > '9');
+    return at > start;
 }
 
-bool parseDotted(const std::string& text, DottedNumbers& numbers)
+// Moves past separator at `at`, if it stands there.
+bool skip(const std::string& text, std::string::size_type& at, const char* separator)
+{
+    const std::string::size_type length = std::char_traits<char>::length(separator);
+    if (text.compare(at, length, separator) != 0) {
+        return false;
+    }
+    at += length;
+    return true;
+}
+
+// True when text is exactly three runs of ASCII digits (of at most longest[i] digits each)
+// with the separators between them; numbers then holds their values.
+bool readNumbers(const std::string& text, const char* first, const char* second, const Longest& longest,
+                 Numbers& numbers)
 {
     std::string::size_type at = 0;
-    if (!parseNumber(text, at, numbers[0]) || text.compare(at, 3, ".0.") != 0) {
-        return false;
+    return readNumber(text, at, std::get<0>(longest), std::get<0>(numbers)) && skip(text, at, first)
+           && readNumber(text, at, std::get<1>(longest), std::get<1>(numbers)) && skip(text, at, second)
+           && readNumber(text, at, std::get<2>(longest), std::get<2>(numbers)) && at == text.size();
+}
+
+// Replaces every occurrence of from, scanning left to right; replaced text is not searched again.
+std::string replaceAll(const std::string& text, const std::string& from, const std::string& to)
+{
+    std::string result;
+    std::string::size_type at = 0;
+    for (std::string::size_type found = text.find(from); found != std::string::npos;
+         found = text.find(from, at)) {
+        result.append(text, at, found - at).append(to);
+        at = found + from.size();
     }
-    at += 3;
-    if (!parseNumber(text, at, numbers[1]) || at >= text.size() || text[at] != '.') {
-        return false;
-    }
-    ++at;
-    return parseNumber(text, at, numbers[2]) && at == text.size();
+    return result.append(text, at, std::string::npos);
+}
+
+// Installer names write the build with at least two digits: 8u432b06, 8u292b10.
+std::string twoDigitBuild(unsigned long build)
+{
+    return (build < 10 ? "0" : "") + std::to_string(build);
 }
 
 // The one major version the launcher asks the release service for.
@@ -64,10 +87,10 @@ constexpr unsigned long wantedMajor = 8;
 std::string highestJava8Version(const std::vector<std::string>& names)
 {
     const std::string* highest = nullptr;
-    DottedNumbers highestNumbers{};
+    Numbers highestNumbers{};
     for (const std::string& name : names) {
-        DottedNumbers numbers{};
-        if (parseDotted(name, numbers) && numbers[0] == wantedMajor
+        Numbers numbers{};
+        if (readNumbers(name, ".0.", ".", anyNumbers, numbers) && numbers[0] == wantedMajor
             && (highest == nullptr || numbers > highestNumbers)) {
             highest = &name;
             highestNumbers = numbers;
@@ -78,22 +101,24 @@ std::string highestJava8Version(const std::vector<std::string>& names)
 
 std::string dotToLet(const std::string& version)
 {
-    std::smatch parts;
-    if (std::regex_match(version, parts, wellFormedDotted)) {
-        return number(parts[1]) + "u" + number(parts[2]) + "b" + twoDigitBuild(parts[3]);
+    Numbers numbers{};
+    if (readNumbers(version, ".0.", ".", anyNumbers, numbers)) {
+        return std::to_string(numbers[0]) + "u" + std::to_string(numbers[1]) + "b"
+               + twoDigitBuild(numbers[2]);
     }
-    const std::string afterMajor = std::regex_replace(version, std::regex(R"(\.0\.)"), "u");
-    return std::regex_replace(afterMajor, std::regex(R"(\.)"), "b0");
+    return replaceAll(replaceAll(version, ".0.", "u"), ".", "b0");
 }
 
 // The version is taken by value, as a copy that belongs to the conversion.
+// cppcheck-suppress passedByValue ; the conversion takes its own copy, as callers expect
 std::string letToDot(std::string version) // NOLINT(performance-unnecessary-value-param)
 {
-    std::smatch parts;
-    if (std::regex_match(version, parts, wellFormedLetter)) {
-        return number(parts[1]) + ".0." + number(parts[2]) + "." + number(parts[3]);
+    Numbers numbers{};
+    if (readNumbers(version, "u", "b", anyNumbers, numbers)) {
+        return std::to_string(numbers[0]) + ".0." + std::to_string(numbers[1]) + "."
+               + std::to_string(numbers[2]);
     }
-    std::string dotted = std::regex_replace(version, std::regex("b0"), ".");
+    std::string dotted = replaceAll(version, "b0", ".");
     const std::string::size_type firstU = dotted.find('u');
     if (firstU != std::string::npos) {
         dotted.replace(firstU, 1, ".0.");
@@ -103,5 +128,6 @@ std::string letToDot(std::string version) // NOLINT(performance-unnecessary-valu
 
 bool isLetterVersion(const std::string& version)
 {
-    return std::regex_match(version, sensibleLetter);
+    Numbers numbers{};
+    return readNumbers(version, "u", "b", sensibleNumbers, numbers);
 }

@@ -299,7 +299,8 @@ class Prefix:
                 return
         raise AssertionError(f"the box {box.caption!r} did not close on clicks on {button!r}")
 
-    def run_launcher(self, answers=(), timeout=120, on_box=None, profile=None, kill_when=None, on_tick=None):
+    def run_launcher(self, answers=(), timeout=120, on_box=None, profile=None, kill_when=None, on_tick=None,
+                     trace=True):
         """Runs the launcher and answers each message box with the next button of answers. Returns
         what happened, with the boxes in the order they appeared. A profile (a Windows path)
         replaces the user's profile folder that the launcher sees; once kill_when() is true, the
@@ -315,7 +316,8 @@ class Prefix:
             command = ["wine", str(LAUNCHER)]
             if profile:
                 command = ["wine", str(BOXWATCH), "run", profile.encode().hex(), "Z:" + str(LAUNCHER).replace("/", "\\")]
-            launcher = subprocess.Popen(command, env=self.env(WINEDEBUG="-all,trace+exec,fixme+win,trace+win"),
+            channels = "-all,trace+exec,fixme+win,trace+win" if trace else "-all"
+            self.launcher = launcher = subprocess.Popen(command, env=self.env(WINEDEBUG=channels),
                                         stdout=subprocess.DEVNULL, stderr=trace)
             boxes = []
             while launcher.poll() is None:
@@ -386,6 +388,8 @@ class ReleaseService:
         self.pac = ""             # a proxy configuration script, served at /proxy.pac
         self.installer = b""
         self.requests = []
+        self.request_times = []   # when each request arrived (time.monotonic)
+        self.body_seconds = []    # how long each complete installer body took to send
         self.agents = set()
         self.stop_event = threading.Event()
         self.scheme = "https" if tls else "http"
@@ -400,11 +404,13 @@ class ReleaseService:
 
             def do_HEAD(self):
                 service.agents.add(self.headers.get("User-Agent"))
+                service.request_times.append(time.monotonic())
                 service.requests.append(("HEAD", self.path))
                 service.answer(self, head=True)
 
             def do_GET(self):
                 service.agents.add(self.headers.get("User-Agent"))
+                service.request_times.append(time.monotonic())
                 service.requests.append(("GET", self.path))
                 service.answer(self, head=False)
 
@@ -500,7 +506,10 @@ class ReleaseService:
         if head:
             return
         if self.download == "ok":
+            started = time.monotonic()
             handler.wfile.write(self.installer)
+            handler.wfile.flush()
+            self.body_seconds.append(time.monotonic() - started)
         elif self.download == "short":
             handler.wfile.write(self.installer[: len(self.installer) // 2])
             handler.close_connection = True

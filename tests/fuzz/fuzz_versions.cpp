@@ -1,7 +1,8 @@
-// Fuzzes the version notations: no input makes them misbehave, every accepted letter-form
-// version converts to a well-formed dotted one, and a well-formed version survives the round
-// trip letter -> dotted -> letter unchanged.
+// Fuzzes the version notations: they give what the regex statement of them gives for every
+// input, every accepted letter-form version converts to a well-formed dotted one, and a
+// well-formed version survives the round trip letter -> dotted -> letter unchanged.
 #include "versions/versions.h"
+#include "versions_reference.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -28,7 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
     const std::string dotted = letToDot(text);
-    (void)dotToLet(text);
+    if (dotted != reference::letToDot(text) || dotToLet(text) != reference::dotToLet(text)
+        || isLetterVersion(text) != reference::isLetterVersion(text)) {
+        std::abort();
+    }
     if (isLetterVersion(text) && !std::regex_match(dotted, wellFormedDotted)) {
         std::abort();
     }

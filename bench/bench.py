@@ -1,0 +1,176 @@
+"""Measures the launcher under Wine against floors measured in the same run, on the stand-in
+release service, and prints one table: figure, floor, ratio, target, met. Exits non-zero when
+a target is missed. Runs are interleaved (launcher, floor, launcher, floor, ...) on a warm
+wineserver; every figure is the median of the pairs, with the spread (interquartile range)."""
+
+import os
+import socket
+import statistics
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
+import rig  # noqa: E402
+import scenario  # noqa: E402
+
+PAIRS = int(os.environ.get("KLV_BENCH_PAIRS", "20"))
+FLOOR_STARTUP = rig.BUILD_DIR / "bench" / "floor-startup.exe"
+FLOOR_DOWNLOAD = rig.BUILD_DIR / "bench" / "floor-download.exe"
+RELEASE = Path(os.environ.get("KLV_RELEASE_EXE", rig.BUILD_DIR.parent / "windows" / "klv-launcher.exe"))
+MIB = 1024 * 1024
+rows = []
+
+
+def spread(values):
+    quartiles = statistics.quantiles(values, n=4)
+    return quartiles[2] - quartiles[0]
+
+
+def row(figure, value, floor, ratio, target, met, unit):
+    rows.append((figure, f"{value:.3g} {unit}", f"{floor:.3g} {unit}" if floor is not None else "-",
+                 f"{ratio:.3f}" if ratio is not None else "-", target, "yes" if met else "NO"))
+
+
+def timed(command, env):
+    started = time.monotonic()
+    result = subprocess.run(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return time.monotonic() - started, result.returncode, started
+
+
+def startup(prefix, service):
+    folder = prefix.install_runtime("8.0.432.6")
+    env = prefix.env()
+    floor = [str(FLOOR_STARTUP), service.url(), folder + r"bin\javaw.exe", rig.APPLICATION_ARGS,
+             rig.APPLICATION_DIR, "runas"]
+    launcher_times, floor_times, launcher_first, floor_first = [], [], [], []
+    for _ in range(3):  # warm the wineserver and the file cache
+        timed(["wine", str(rig.LAUNCHER)], env)
+        timed(["wine", *floor], env)
+    for _ in range(PAIRS):
+        for command, times, first in ((["wine", str(rig.LAUNCHER)], launcher_times, launcher_first),
+                                      (["wine", *floor], floor_times, floor_first)):
+            before = len(service.request_times)
+            seconds, code, started = timed(command, env)
+            assert code == 0, command
+            times.append(seconds)
+            first.append(service.request_times[before] - started)
+    launcher, floor_median = statistics.median(launcher_times), statistics.median(floor_times)
+    row(f"start-up, whole process (spread {spread(launcher_times) * 1000:.0f} / {spread(floor_times) * 1000:.0f} ms)",
+        launcher * 1000, floor_median * 1000, launcher / floor_median, "<= 1.05", launcher / floor_median <= 1.05, "ms")
+    first, floor_first_median = statistics.median(launcher_first), statistics.median(floor_first)
+    row("start-up, process start to first request", first * 1000, floor_first_median * 1000,
+        first / floor_first_median, "(reported)", True, "ms")
+
+
+class DroppingPort:
+    """A port whose listen queue is full, so the kernel drops every further connection attempt,
+    as an address that drops every packet does."""
+
+    def __init__(self, port):
+        self.listener = socket.create_server(("127.0.0.1", port), backlog=0)
+        self.fillers = []
+        for _ in range(4):
+            filler = socket.socket()
+            filler.setblocking(False)
+            filler.connect_ex(("127.0.0.1", port))
+            self.fillers.append(filler)
+        time.sleep(0.5)
+
+    def close(self):
+        for filler in self.fillers:
+            filler.close()
+        self.listener.close()
+
+
+def worst_case(prefix):
+    prefix.install_runtime("8.0.432.6")
+    port = rig.SERVICE_PORT + 20
+    for name, peer in (("service that never answers", lambda: rig.RawService(port, "silent")),
+                       ("address that drops every packet", lambda: DroppingPort(port))):
+        running = peer()
+        try:
+            prefix.set_policy(ReleaseServiceUrl=f"http://127.0.0.1:{port}{rig.API_PATH}")
+            seconds, code, _ = timed(["wine", str(rig.LAUNCHER)], prefix.env())
+            assert code == 0
+        finally:
+            running.close()
+        row(f"start-up with a {name}", seconds, None, None, "<= 8 s", seconds <= 8, "s")
+    prefix.wine("reg", "delete", rig.POLICY_KEY, "/f", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def peak_working_set(pid):
+    status = Path(f"/proc/{pid}/status").read_text()
+    return int(next(line.split()[1] for line in status.splitlines() if line.startswith("VmHWM:"))) * 1024
+
+
+def download(prefix, service, size):
+    """The launcher downloads a (junk, so never run) installer of size bytes after a Yes. Returns
+    the transfer's seconds as the service saw them and the launcher's peak working set, read
+    when its installation-failed message is up."""
+    service.installer = os.urandom(MIB) * (size // MIB)
+    peaks = []
+
+    def on_box(box):
+        if len(peaks) == 0 and box.buttons == "ok":
+            peaks.append(peak_working_set(prefix.launcher.pid))
+    before = len(service.body_seconds)
+    run = prefix.run_launcher(answers=["yes", "ok"], on_box=on_box, trace=False, timeout=600)
+    assert run.exit_code == 1 and len(service.body_seconds) == before + 1, run
+    return service.body_seconds[-1], peaks[0]
+
+
+def downloads(prefix, service):
+    floor_file = r"C:\users\Public\floor-download.bin"
+    url = f"http://127.0.0.1:{rig.SERVICE_PORT}{service.installer_path()}"
+    launcher_times, floor_times = [], []
+    pairs = max(3, PAIRS // 4)  # a 256 MiB pair takes seconds
+    for _ in range(pairs):
+        launcher_times.append(download(prefix, service, 256 * MIB)[0])
+        before = len(service.body_seconds)
+        _, code, _ = timed(["wine", str(FLOOR_DOWNLOAD), url, floor_file], prefix.env())
+        assert code == 0 and len(service.body_seconds) == before + 1
+        floor_times.append(service.body_seconds[-1])
+    launcher, floor = statistics.median(launcher_times), statistics.median(floor_times)
+    throughput, floor_throughput = 256 / launcher, 256 / floor
+    row(f"download of 256 MiB, throughput ({pairs} pairs)", throughput, floor_throughput,
+        throughput / floor_throughput, ">= 0.95", throughput / floor_throughput >= 0.95, "MiB/s")
+    small, large = download(prefix, service, 16 * MIB)[1], download(prefix, service, 256 * MIB)[1]
+    row("peak working set, 16 MiB download", small / MIB, None, None, "(reported)", True, "MiB")
+    row("peak working set, 256 MiB download", large / MIB, None, None, "< 16 MiB one + 2 MiB",
+        large - small < 2 * MIB, "MiB")
+
+
+def size():
+    stripped = RELEASE.with_name("klv-launcher.stripped.exe")
+    subprocess.run(["x86_64-w64-mingw32-strip", "-o", str(stripped), str(RELEASE)], check=True)
+    bytes_ = stripped.stat().st_size
+    stripped.unlink()
+    row("size of the stripped release executable", bytes_ / MIB, None, None, "<= 1 MiB", bytes_ <= MIB, "MiB")
+
+
+def main():
+    display = scenario.display()
+    prefix = rig.Prefix(display)
+    service = rig.ReleaseService("8u432b06")
+    try:
+        prefix.install_application()
+        startup(prefix, service)
+        worst_case(prefix)
+        prefix.wine("reg", "delete", rig.RUNTIME_RECORDS, "/f", stdout=subprocess.DEVNULL)
+        downloads(prefix, service)
+        size()
+    finally:
+        service.close()
+        prefix.close()
+    widths = [max(len(str(r[i])) for r in rows + [HEADER]) for i in range(len(HEADER))]
+    for r in [HEADER] + rows:
+        print("  ".join(str(cell).ljust(width) for cell, width in zip(r, widths)))
+    return 0 if all(r[5] == "yes" for r in rows) else 1
+
+
+HEADER = ("figure", "launcher", "floor", "ratio", "target", "met?")
+
+if __name__ == "__main__":
+    sys.exit(main())
