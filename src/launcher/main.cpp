@@ -75,8 +75,17 @@ int runLaunchSequence()
     sei.lpParameters = finalArgs.c_str();
     sei.lpDirectory = klvPath.c_str();
     sei.nShow = SW_HIDE;
+    // The shell's documentation asks for COM on a thread that calls ShellExecuteEx, since file
+    // types may be handled by COM objects. Starting an .exe involves none of them, so the
+    // multi-threaded apartment serves; unlike a single-threaded one it costs no hidden window
+    // at every start. After a download the thread may already be single-threaded
+    // (RPC_E_CHANGED_MODE), which serves as well.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE);
     // A refused or failed start is the shell's to report; the launcher's job ends here.
     (void)ShellExecuteExA(&sei);
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
     return 0;
 }
 
@@ -84,12 +93,5 @@ int runLaunchSequence()
 
 int main()
 {
-    // The shell's documentation asks for COM on a thread that calls ShellExecuteEx: some file
-    // types' handlers are COM objects. Single-threaded, and without the old OLE1 DDE.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    const int exitCode = runLaunchSequence();
-    if (SUCCEEDED(com)) {
-        CoUninitialize();
-    }
-    return exitCode;
+    return runLaunchSequence();
 }

@@ -10,6 +10,7 @@ constexpr unsigned long long bytesPerMegabyte = 1024ULL * 1024ULL;
 // still sees it working.
 constexpr unsigned long long unknownSizeLap = 4ULL * bytesPerMegabyte;
 constexpr unsigned long long barSteps = 1000;
+constexpr ULONGLONG updateEveryMilliseconds = 100;
 
 void releaseDialog(IProgressDialog* dialog)
 {
@@ -33,7 +34,7 @@ std::wstring megabytes(unsigned long long bytes)
 
 DownloadProgress openDownloadProgress(const PromptSet& prompts, const std::string& version)
 {
-    DownloadProgress progress{{nullptr, &releaseDialog}, &prompts, ~0ULL, ~0ULL};
+    DownloadProgress progress{{nullptr, &releaseDialog}, &prompts, ~0ULL, ~0ULL, 0};
     IProgressDialog* dialog = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ProgressDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IProgressDialog,
                                 reinterpret_cast<void**>(&dialog)))) {
@@ -59,7 +60,13 @@ bool showDownloadProgress(void* context, unsigned long long received, unsigned l
     if (dialog == nullptr) {
         return true;
     }
-    // Each update is a message to the window's thread: only a change the bar shows is sent.
+    // Each update is a message to the window's thread and a repaint: ten a second are plenty,
+    // and more would slow the download down.
+    const ULONGLONG now = GetTickCount64();
+    if (now - progress->shownAt < updateEveryMilliseconds && received != total) {
+        return dialog->HasUserCancelled() == FALSE;
+    }
+    progress->shownAt = now;
     const unsigned long long done = total > 0 ? received : received % unknownSizeLap;
     const unsigned long long whole = total > 0 ? total : unknownSizeLap;
     const unsigned long long permille = done * barSteps / whole;

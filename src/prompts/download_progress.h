@@ -18,6 +18,7 @@ struct DownloadProgress {
     const PromptSet* prompts;
     unsigned long long shownLine;     // which megabyte count the second line shows
     unsigned long long shownPermille; // where the bar stands, in thousandths
+    unsigned long long shownAt;       // when the window was last updated (GetTickCount64)
 };
 
 // Opens the window for the download of version, in the language of prompts. Without a window

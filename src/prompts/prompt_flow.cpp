@@ -77,10 +77,16 @@ int winUI(const int& state)
         return declined(state, prompts);
     }
 
+    // The shell's progress window is a COM object of the single-threaded apartment; the same
+    // apartment serves the start of Windows Installer through the shell.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     DownloadProgress progress = openDownloadProgress(prompts, javaVerURL);
     const DownloadObserver observer{showDownloadProgress, closeDownloadProgress, &progress};
     const int error = callJavaAPI(javaVerURL, serviceUrl, observer);
     progress.window.reset();
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
     // Cancelling the download takes back the "Yes".
     if (error == installationCancelled) {
         return declined(state, prompts);

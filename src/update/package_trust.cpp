@@ -18,6 +18,8 @@ using AlgorithmHandle =
     std::unique_ptr<std::remove_pointer_t<BCRYPT_ALG_HANDLE>, void (*)(BCRYPT_ALG_HANDLE)>;
 using HashHandle = std::unique_ptr<std::remove_pointer_t<BCRYPT_HASH_HANDLE>, void (*)(BCRYPT_HASH_HANDLE)>;
 
+using LibraryHandle = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
+
 void closeAlgorithm(BCRYPT_ALG_HANDLE algorithm)
 {
     (void)BCryptCloseAlgorithmProvider(algorithm, 0);
@@ -86,11 +88,21 @@ bool hasTrustedSignature(HANDLE file, const std::string& path)
     trust.pFile = &fileInfo; // NOLINT(cppcoreguidelines-pro-type-union-access): the platform's record
     trust.dwStateAction = WTD_STATEACTION_VERIFY;
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    // WinTrust is loaded only here, after a download, from the system folder: at every other
+    // start it would only cost time.
+    const LibraryHandle wintrust(LoadLibraryExA("wintrust.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32),
+                                 &FreeLibrary);
+    const auto verify = wintrust ? reinterpret_cast<decltype(&WinVerifyTrust)>(
+                            reinterpret_cast<void*>(GetProcAddress(wintrust.get(), "WinVerifyTrust")))
+                                 : nullptr;
+    if (verify == nullptr) {
+        return false;
+    }
     // INVALID_HANDLE_VALUE as the window: there is no interactive user to ask.
     auto* const noUser = static_cast<HWND>(INVALID_HANDLE_VALUE);
-    const LONG status = WinVerifyTrust(noUser, &action, &trust);
+    const LONG status = verify(noUser, &action, &trust);
     trust.dwStateAction = WTD_STATEACTION_CLOSE;
-    (void)WinVerifyTrust(noUser, &action, &trust);
+    (void)verify(noUser, &action, &trust);
     const auto result = static_cast<HRESULT>(status);
     return result == S_OK || result == CRYPT_E_REVOCATION_OFFLINE || result == CERT_E_REVOCATION_FAILURE;
 }
