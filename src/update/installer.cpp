@@ -23,7 +23,7 @@ constexpr long stalledForSeconds = 60;
 constexpr long downloadConnectTimeoutSeconds = 30;
 constexpr long mostRedirects = 10;
 constexpr long receiveBufferBytes = 256L * 1024L;
-constexpr std::size_t fileBufferBytes = 1024U * 1024U;
+constexpr std::size_t fileBufferBytes = std::size_t{1024} * 1024;
 
 constexpr unsigned long installedRebootRequired = 3010; // ERROR_SUCCESS_REBOOT_REQUIRED
 constexpr unsigned long installedRebootStarted = 1641;  // ERROR_SUCCESS_REBOOT_INITIATED

@@ -548,13 +548,11 @@ def close_listener(listener):
     listener.close()
 
 
-class RawService:
-    """A peer on a port that misbehaves below HTTP: "close" closes each connection at once,
-    "silent" accepts and never answers, "handshake-cut" reads the TLS client hello and closes,
-    "alert" answers it with a TLS alert (handshake failure)."""
+class TcpPeer:
+    """A listener on 127.0.0.1 that hands each connection to handle() on a thread of its own."""
 
-    def __init__(self, port, mode):
-        self.mode, self.connections, self.stop_event = mode, 0, threading.Event()
+    def __init__(self, port):
+        self.connections, self.stop_event = 0, threading.Event()
         self.listener = socket.create_server(("127.0.0.1", port))
         threading.Thread(target=self.serve, daemon=True).start()
 
@@ -565,9 +563,26 @@ class RawService:
             except OSError:
                 return
             self.connections += 1
-            threading.Thread(target=self.misbehave, args=(connection,), daemon=True).start()
+            threading.Thread(target=self.handle, args=(connection,), daemon=True).start()
 
-    def misbehave(self, connection):
+    def handle(self, connection):
+        raise NotImplementedError
+
+    def close(self):
+        self.stop_event.set()
+        close_listener(self.listener)
+
+
+class RawService(TcpPeer):
+    """A peer on a port that misbehaves below HTTP: "close" closes each connection at once,
+    "silent" accepts and never answers, "handshake-cut" reads the TLS client hello and closes,
+    "alert" answers it with a TLS alert (handshake failure)."""
+
+    def __init__(self, port, mode):
+        self.mode = mode
+        super().__init__(port)
+
+    def handle(self, connection):
         with connection:
             if self.mode == "silent":
                 self.stop_event.wait(300)
@@ -577,30 +592,16 @@ class RawService:
             if self.mode == "alert":
                 connection.sendall(bytes([0x15, 0x03, 0x03, 0x00, 0x02, 0x02, 0x28]))
 
-    def close(self):
-        self.stop_event.set()
-        close_listener(self.listener)
 
-
-class Proxy:
+class Proxy(TcpPeer):
     """A stand-in HTTP proxy that records the request line of everything it forwards: CONNECT
     tunnels for HTTPS, absolute URIs for HTTP. With refuse, it answers every request with 407."""
 
     def __init__(self, port, refuse=False):
-        self.refuse, self.requests, self.stop_event = refuse, [], threading.Event()
-        self.listener = socket.create_server(("127.0.0.1", port))
-        self.port = port
-        threading.Thread(target=self.serve, daemon=True).start()
+        self.refuse, self.requests, self.port = refuse, [], port
+        super().__init__(port)
 
-    def serve(self):
-        while not self.stop_event.is_set():
-            try:
-                connection, _ = self.listener.accept()
-            except OSError:
-                return
-            threading.Thread(target=self.forward, args=(connection,), daemon=True).start()
-
-    def forward(self, client):
+    def handle(self, client):
         with client:
             reader = client.makefile("rb")
             request = reader.readline().decode("latin-1").strip()
@@ -642,10 +643,6 @@ class Proxy:
             target.shutdown(socket.SHUT_WR)
         except OSError:
             pass
-
-    def close(self):
-        self.stop_event.set()
-        close_listener(self.listener)
 
 
 def port_is_free(port=SERVICE_PORT):
