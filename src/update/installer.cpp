@@ -9,6 +9,7 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -52,17 +53,15 @@ bool deleteOnClose(HANDLE file, bool remove)
 // Gives the open file another name in the same folder, replacing a file of that name.
 bool renameOpenFile(HANDLE file, const std::string& newPath)
 {
-    const int length = MultiByteToWideChar(CP_ACP, 0, newPath.c_str(), -1, nullptr, 0);
-    if (length <= 0) {
-        return false;
-    }
-    const std::size_t nameBytes = static_cast<std::size_t>(length) * sizeof(wchar_t);
+    const std::wstring name = widePath(newPath);
+    const std::size_t nameBytes = name.size() * sizeof(wchar_t);
+    // The record ends in the name; its own one-character array holds the terminating NUL.
     std::vector<unsigned char> record(sizeof(FILE_RENAME_INFO) + nameBytes);
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(record.data());
     // The record shares this field with the flags of newer Windows versions.
     rename->ReplaceIfExists = TRUE; // NOLINT(cppcoreguidelines-pro-type-union-access)
-    rename->FileNameLength = static_cast<DWORD>(nameBytes - sizeof(wchar_t));
-    (void)MultiByteToWideChar(CP_ACP, 0, newPath.c_str(), -1, rename->FileName, length);
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::copy(name.begin(), name.end(), rename->FileName);
     return SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(record.size()))
            != FALSE;
 }

@@ -30,17 +30,16 @@ void destroyHash(BCRYPT_HASH_HANDLE hash)
     (void)BCryptDestroyHash(hash);
 }
 
-std::wstring widen(const std::string& text)
+} // namespace
+
+std::wstring widePath(const std::string& path)
 {
-    // The launcher's narrow strings are in the active code page (UTF-8 where the manifest is
-    // honoured), as the ANSI functions that also receive this path expect.
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
-    (void)MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
+    (void)MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
+    wide.resize(wide.find(L'\0'));
     return wide;
 }
-
-} // namespace
 
 bool hashFile(HANDLE file, Sha256& digest)
 {
@@ -71,10 +70,10 @@ bool hashFile(HANDLE file, Sha256& digest)
 
 bool hasTrustedSignature(HANDLE file, const std::string& path)
 {
-    const std::wstring widePath = widen(path);
+    const std::wstring wide = widePath(path);
     WINTRUST_FILE_INFO fileInfo{};
     fileInfo.cbStruct = sizeof(fileInfo);
-    fileInfo.pcwszFilePath = widePath.c_str();
+    fileInfo.pcwszFilePath = wide.c_str();
     fileInfo.hFile = file; // the handle that keeps the package from changing
 
     WINTRUST_DATA trust{};

@@ -8,6 +8,10 @@
 
 using Sha256 = std::array<unsigned char, 32>;
 
+// A path of the launcher's (a narrow string in the active code page, UTF-8 where the manifest
+// is honoured) for the functions that take wide strings only.
+std::wstring widePath(const std::string& path);
+
 // The SHA-256 of the whole file behind handle, read from its start. False when it cannot be
 // read to the end.
 bool hashFile(HANDLE file, Sha256& digest);
