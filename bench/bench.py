@@ -87,8 +87,8 @@ class DroppingPort:
 def worst_case(prefix):
     prefix.install_runtime("8.0.432.6")
     port = rig.SERVICE_PORT + 20
-    for name, peer in (("service that never answers", lambda: rig.RawService(port, "silent")),
-                       ("address that drops every packet", lambda: DroppingPort(port))):
+    for name, peer in (("a service that never answers", lambda: rig.RawService(port, "silent")),
+                       ("an address that drops every packet", lambda: DroppingPort(port))):
         running = peer()
         try:
             prefix.set_policy(ReleaseServiceUrl=f"http://127.0.0.1:{port}{rig.API_PATH}")
@@ -96,7 +96,7 @@ def worst_case(prefix):
             assert code == 0
         finally:
             running.close()
-        row(f"start-up with a {name}", seconds, None, None, "<= 8 s", seconds <= 8, "s")
+        row(f"start-up with {name}", seconds, None, None, "<= 8 s", seconds <= 8, "s")
     prefix.wine("reg", "delete", rig.POLICY_KEY, "/f", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
