@@ -155,6 +155,8 @@ FileHandle downloadInstaller(const std::string& apiUrl, const std::string& downl
     const bool complete = result == CURLE_OK && hashFile(part, written) && deleteOnClose(part, false)
                           && renameOpenFile(part, downloadFilePath);
     if (std::fclose(fp) != 0 || !complete) {
+        // Marked for deletion, the partial file is gone already; not when the rename failed.
+        (void)DeleteFileA(partPath.c_str());
         (void)DeleteFileA(downloadFilePath.c_str());
         return noFile();
     }
