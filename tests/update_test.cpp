@@ -47,6 +47,8 @@ HANDLE nextHandleValue()
 
 // Nothing listens on port 1 of the loopback interface: every connection is refused.
 const char* const refusingService = "http://127.0.0.1:1/installer";
+// A URL that libcurl refuses before it connects: a failure that is not worth a retry.
+const char* const malformedService = "http://127.0.0.1:0/installer";
 
 } // namespace
 
@@ -95,7 +97,10 @@ TEST(CallJavaApi, AFailedDownloadLeavesNoFileBehind)
 {
     const ScratchProfile profile;
     std::string version = "8u432b06";
+    const ULONGLONG started = GetTickCount64();
     EXPECT_EQ(callJavaAPI(version, refusingService), 1);
+    // A refused connection is tried three more times, after 1, 2 and 4 seconds.
+    EXPECT_GE(GetTickCount64() - started, 7000U);
     EXPECT_EQ(version, "8u432b06");
     EXPECT_EQ(GetFileAttributesA(installerDownloadPath(profile.path, version).c_str()),
               INVALID_FILE_ATTRIBUTES);
@@ -122,7 +127,7 @@ TEST(Handles, TheUpdateStageAndTheReadersReleaseEverythingTheyOpen)
         std::string probed;
         EXPECT_FALSE(getURLVersion(refusingService, "8u432b06", probed));
         std::string version = "8u432b06";
-        EXPECT_EQ(callJavaAPI(version, refusingService), 1);
+        EXPECT_EQ(callJavaAPI(version, malformedService), 1);
     };
     // The first round lets the platform create what it keeps for the process (sockets' DLLs,
     // the registry's root handles), so only what a round leaves behind is counted.

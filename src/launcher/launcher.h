@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The release service's URL, fixed when the launcher is built.
 extern const std::string apiUrl;
@@ -15,6 +16,9 @@ extern std::string javaVerDot;
 // The release service that the probe and the download use: apiUrl, unless the administrators
 // named a mirror of their own.
 extern std::string serviceUrl;
+// Organisations whose signature the administrators accept on an installer besides the
+// runtime's publisher.
+extern std::vector<std::string> trustedPublishers;
 
 // True when the calling thread's effective token holds the built-in Administrators group.
 bool IsRunAsAdmin();

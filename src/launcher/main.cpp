@@ -1,10 +1,14 @@
 // The launcher's entry point: find the installed runtime, offer the newest one, then start
 // the application with javaw.exe through the shell.
+#include "diagnostics/log.h"
 #include "launch_paths.h"
 #include "launcher.h"
 #include "policy.h"
 #include "prompts/prompt_flow.h"
+#include "registry/install_failures.h"
 #include "registry/registry.h"
+#include "run_record.h"
+#include "update/proxy_settings.h"
 #include "update/release_probe.h"
 #include "update_lock.h"
 #include "versions/versions.h"
@@ -23,44 +27,73 @@ const char* const applicationKey = R"(SOFTWARE\WOW6432Node\Marveth\KLV)";
 // Both class-path entries are relative to the application's folder, the working directory.
 const char* const applicationArguments = R"(-cp RXTXcomm.jar;bin\de\norvel\KLV\KLV\KLV.jar main.klv)";
 
+// The service offers a newer version than is installed (or none is installed). Returns what
+// winUI returns, or 0 without a question, with the installed runtime to start.
+int offerUpdate()
+{
+    const FailedInstallations failures = readFailedInstallations();
+    if (failures.count > 0 && failures.version != javaVerURL) {
+        clearFailedInstallations(); // another version is offered now: it gets its chances
+    }
+    // A version that failed to install again and again (a user who is no administrator, a
+    // machine that refuses it) is not offered at every start; without a runtime there is
+    // nothing else to start, so then the question still comes.
+    if (!javaVerReg.empty() && failures.version == javaVerURL && failures.count >= mostFailedInstallations) {
+        logEvent("not-offered", {{"version", javaVerURL},
+                                 {"failed-installations", std::to_string(failures.count)},
+                                 {"last-exit-code", std::to_string(failures.lastExitCode)}});
+        return 0;
+    }
+    UpdateLock lock(nullptr, nullptr);
+    const bool ownTurn = takeUpdateTurn(lock);
+    // Another launcher may have asked and installed meanwhile: what is installed now counts.
+    javaVerReg = findjavaVersionReg();
+    if (!ownTurn || (!javaVerReg.empty() && !isNewerVersion(javaVerURL, javaVerReg))) {
+        logEvent("not-offered", {{"version", javaVerURL}, {"installed-meanwhile", javaVerReg}});
+        return 0;
+    }
+    return winUI(javaVerReg.empty() ? 0 : 1);
+}
+
 int runLaunchSequence()
 {
     // Without its folder the application would run in whatever folder the launcher was started
     // from, loading whatever jars lie there; and there is no point in updating its runtime.
     const std::string klvPath = queryRegistry(applicationKey, pathValueName, HKEY_LOCAL_MACHINE);
+    logEvent("application", {{"folder", klvPath}, {"usable", isAbsoluteFolder(klvPath) ? "yes" : "no"}});
     if (!isAbsoluteFolder(klvPath)) {
-        return reportNoApplication();
+        return recordEnd("no-application", reportNoApplication());
     }
 
     javaVerReg = findjavaVersionReg();
+    logEvent("installed", {{"version", javaVerReg.empty() ? "none" : javaVerReg}});
     SHELLEXECUTEINFOA sei{};
 
     const UpdatePolicy policy = readUpdatePolicy(apiUrl);
     serviceUrl = policy.serviceUrl;
-    if (policy.updateCheck && getURLVersion(serviceUrl, javaVerReg, javaVerURL)) {
-        UpdateLock lock(nullptr, nullptr);
-        if (takeUpdateTurn(lock)) {
-            const int state = javaVerReg.empty() ? 0 : 1;
-            if (winUI(state) == 1) {
-                return 1;
-            }
-        } else {
-            // Another launcher asked and maybe installed meanwhile: go on with what is installed
-            // now, as if the service had offered just that.
-            javaVerReg = findjavaVersionReg();
-            javaVerDot = letToDot(javaVerReg);
-        }
-    } else {
-        // No difference, no newest version known, or no check wanted: use the installed runtime.
+    trustedPublishers = policy.trustedPublishers;
+    logEvent("policy", {{"update-check", policy.updateCheck ? "on" : "off"},
+                        {"service", urlScheme(serviceUrl) + "://" + urlHost(serviceUrl)},
+                        {"mirror", serviceUrl == apiUrl ? "no" : "yes"},
+                        {"added-publishers", std::to_string(trustedPublishers.size())}});
+    if (policy.updateCheck && getURLVersion(serviceUrl, javaVerReg, javaVerURL) && offerUpdate() == 1) {
+        return recordEnd("not-started", 1);
+    }
+    if (javaVerDot.empty()) {
+        // No newer version known, no check wanted, or no offer made: use the installed runtime.
         javaVerDot = letToDot(javaVerReg);
     }
 
     const std::string javaKey = runtimeKeyPrefix + javaVerDot + runtimeKeySuffix;
     // Without a runtime folder the shell would resolve a relative bin\javaw.exe against the
     // current folder, so whoever controls that folder would choose what runs.
-    const std::string javaPath = javawBelow(queryRegistry(javaKey, pathValueName, HKEY_LOCAL_MACHINE));
+    const std::string runtimeFolder = queryRegistry(javaKey, pathValueName, HKEY_LOCAL_MACHINE);
+    const std::string javaPath = javawBelow(runtimeFolder);
+    logEvent("runtime", {{"version", javaVerDot.empty() ? "none" : javaVerDot},
+                         {"folder", runtimeFolder},
+                         {"usable", javaPath.empty() ? "no" : "yes"}});
     if (javaPath.empty()) {
-        return reportNoRuntime();
+        return recordEnd("no-runtime", reportNoRuntime());
     }
     const std::string finalArgs = applicationArguments;
 
@@ -78,20 +111,26 @@ int runLaunchSequence()
     // The shell's documentation asks for COM on a thread that calls ShellExecuteEx, since file
     // types may be handled by COM objects. Starting an .exe involves none of them, so the
     // multi-threaded apartment serves; unlike a single-threaded one it costs no hidden window
-    // at every start. After a download the thread may already be single-threaded
-    // (RPC_E_CHANGED_MODE), which serves as well.
+    // at every start. The update stage has left its single-threaded apartment by now, so the
+    // thread is free to join this one.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE);
     // A refused or failed start is the shell's to report; the launcher's job ends here.
-    (void)ShellExecuteExA(&sei);
+    const bool started = ShellExecuteExA(&sei) != FALSE;
+    const DWORD error = started ? ERROR_SUCCESS : GetLastError();
     if (SUCCEEDED(com)) {
         CoUninitialize();
     }
-    return 0;
+    logEvent("start-application", {{"path", javaPath},
+                                   {"verb", sei.lpVerb},
+                                   {"result", started ? "ok" : "failed"},
+                                   {"error", std::to_string(error)}});
+    return recordEnd(started ? "application-started" : "start-failed", 0);
 }
 
 } // namespace
 
 int main()
 {
+    recordStart();
     return runLaunchSequence();
 }

@@ -11,6 +11,11 @@ namespace {
 const char* const policyKey = R"(SOFTWARE\Policies\Marveth\KLV)";
 const char* const updateCheckValue = "UpdateCheck";
 const char* const serviceUrlValue = "ReleaseServiceUrl";
+const char* const publishersValue = "TrustedPublishers";
+// An X.520 organisation name has at most 64 characters; a list of a few is all a mirror needs.
+constexpr std::string::size_type longestPublisher = 128;
+constexpr std::size_t mostPublishers = 16;
+constexpr unsigned long longestPublisherList = 8192;
 constexpr unsigned long updateCheckOff = 0;
 constexpr std::string::size_type longestServiceUrl = 2048;
 
@@ -23,7 +28,26 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix)
               });
 }
 
+bool isPrintable(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        const auto code = static_cast<unsigned char>(c);
+        return code >= ' ' && code != 0x7F;
+    });
+}
+
 } // namespace
+
+std::vector<std::string> acceptedPublishers(const std::vector<std::string>& entries)
+{
+    std::vector<std::string> accepted;
+    for (const std::string& entry : entries) {
+        if (accepted.size() < mostPublishers && entry.size() <= longestPublisher && isPrintable(entry)) {
+            accepted.push_back(entry);
+        }
+    }
+    return accepted;
+}
 
 bool isAcceptedServiceUrl(const std::string& url)
 {
@@ -48,14 +72,21 @@ bool isAcceptedServiceUrl(const std::string& url)
 UpdatePolicy readUpdatePolicy(const std::string& compiledInUrl)
 {
     UpdatePolicy policy;
+    policy.serviceUrl = compiledInUrl;
     // Policies live in the 64-bit view, which is also this process's own; say so explicitly.
+    const RegistryKey key = openKeyForReading(HKEY_LOCAL_MACHINE, policyKey, KEY_WOW64_64KEY);
+    if (!key) {
+        return policy;
+    }
     unsigned long updateCheck = 1;
-    if (queryRegistryNumber(policyKey, updateCheckValue, HKEY_LOCAL_MACHINE, updateCheck, KEY_WOW64_64KEY)) {
+    if (readNumber(key.get(), updateCheckValue, updateCheck)) {
         policy.updateCheck = updateCheck != updateCheckOff;
     }
     // One byte more than the longest URL accepted, for its NUL; longer data fails to read.
-    const std::string mirror = queryRegistryText(policyKey, serviceUrlValue, HKEY_LOCAL_MACHINE,
-                                                 longestServiceUrl + 1, KEY_WOW64_64KEY);
-    policy.serviceUrl = isAcceptedServiceUrl(mirror) ? mirror : compiledInUrl;
+    const std::string mirror = readText(key.get(), serviceUrlValue, longestServiceUrl + 1);
+    if (isAcceptedServiceUrl(mirror)) {
+        policy.serviceUrl = mirror;
+    }
+    policy.trustedPublishers = acceptedPublishers(readTextList(key.get(), publishersValue, longestPublisherList));
     return policy;
 }

@@ -7,3 +7,4 @@ std::string javaVerURL;
 std::string javaVerReg;
 std::string javaVerDot;
 std::string serviceUrl = apiUrl;
+std::vector<std::string> trustedPublishers;

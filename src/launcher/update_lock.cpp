@@ -22,6 +22,11 @@ void closeOnly(HANDLE mutex)
 bool takeUpdateTurn(UpdateLock& lock)
 {
     HANDLE mutex = CreateMutexA(nullptr, FALSE, updateMutexName);
+    // A mutex that an elevated launcher of this session created refuses a launcher without
+    // elevation full access; waiting for it needs no more than SYNCHRONIZE.
+    if (mutex == nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
+        mutex = OpenMutexA(SYNCHRONIZE, FALSE, updateMutexName);
+    }
     if (mutex == nullptr) {
         return true; // no lock to be had: go on as before there was one
     }

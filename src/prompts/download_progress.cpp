@@ -2,6 +2,8 @@
 // the launcher's thread feeds it from libcurl's progress callback.
 #include "download_progress.h"
 
+#include "update/download.h"
+
 namespace {
 
 constexpr unsigned long long bytesPerMegabyte = 1024ULL * 1024ULL;
@@ -11,6 +13,8 @@ constexpr unsigned long long bytesPerMegabyte = 1024ULL * 1024ULL;
 constexpr unsigned long long unknownSizeLap = 4ULL * bytesPerMegabyte;
 constexpr unsigned long long barSteps = 1000;
 constexpr ULONGLONG updateEveryMilliseconds = 100;
+// What the second line shows while the launcher waits: no megabyte count ever comes this high.
+constexpr unsigned long long waitLine = ~0ULL - 16;
 
 void releaseDialog(IProgressDialog* dialog)
 {
@@ -84,6 +88,22 @@ bool showDownloadProgress(void* context, unsigned long long received, unsigned l
                                    {{L"received", megabytes(received)}, {L"total", megabytes(total)}})
                       : withValues(prompts.downloadReceived, {{L"received", megabytes(received)}});
         (void)dialog->SetLine(2, text.c_str(), FALSE, nullptr);
+    }
+    return dialog->HasUserCancelled() == FALSE;
+}
+
+bool showDownloadWait(void* context, int reason)
+{
+    auto* progress = static_cast<DownloadProgress*>(context);
+    IProgressDialog* dialog = progress->window.get();
+    if (dialog == nullptr) {
+        return true;
+    }
+    const wchar_t* const text =
+        reason == waitReasonInstallerBusy ? progress->prompts->installerBusy : progress->prompts->downloadRetrying;
+    if (progress->shownLine != waitLine + static_cast<unsigned long long>(reason)) {
+        progress->shownLine = waitLine + static_cast<unsigned long long>(reason);
+        (void)dialog->SetLine(2, text, FALSE, nullptr);
     }
     return dialog->HasUserCancelled() == FALSE;
 }

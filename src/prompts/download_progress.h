@@ -29,5 +29,9 @@ DownloadProgress openDownloadProgress(const PromptSet& prompts, const std::strin
 // total bytes, and returns false once the user has pressed Cancel.
 bool showDownloadProgress(void* context, unsigned long long received, unsigned long long total);
 
+// DownloadObserver::waiting: says why the launcher waits (retrying the download, or another
+// installation running), keeping the bar where it is; false once the user has pressed Cancel.
+bool showDownloadWait(void* context, int reason);
+
 // DownloadObserver::ended: closes the window before anything else happens.
 void closeDownloadProgress(void* context);

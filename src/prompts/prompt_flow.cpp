@@ -1,6 +1,7 @@
 // The prompt flow and the attention hook.
 #include "prompt_flow.h"
 
+#include "diagnostics/log.h"
 #include "download_progress.h"
 #include "launcher/launcher.h"
 #include "prompt_texts.h"
@@ -23,9 +24,10 @@ void installAttentionHook()
     }
 }
 
-// Beeps, then tells the user why the launcher ends.
-void reportEnd(const wchar_t* text, const wchar_t* caption)
+// Beeps, then tells the user why the launcher ends; name is the message's name in the log.
+void reportEnd(const char* name, const wchar_t* text, const wchar_t* caption)
 {
+    logEvent("message", {{"shown", name}});
     installAttentionHook();
     (void)MessageBeep(MB_ICONHAND);
     (void)MessageBoxW(nullptr, text, caption, errorBox);
@@ -40,7 +42,7 @@ const PromptSet& userPrompts()
 int declined(int state, const PromptSet& prompts)
 {
     if (state == 0) {
-        reportEnd(prompts.noRunJava, prompts.noRunJavaTitel);
+        reportEnd("noRunJava", prompts.noRunJava, prompts.noRunJavaTitel);
         return 1;
     }
     javaVerDot = letToDot(javaVerReg);
@@ -73,7 +75,12 @@ int winUI(const int& state)
 
     const wchar_t* const question = state == 0 ? prompts.noJava : prompts.newJava;
     const wchar_t* const questionTitel = state == 0 ? prompts.noJavaTitel : prompts.newJavaTitel;
-    if (MessageBoxW(nullptr, question, questionTitel, questionBox) != IDYES) {
+    const bool yes = MessageBoxW(nullptr, question, questionTitel, questionBox) == IDYES;
+    logEvent("question", {{"asked", state == 0 ? "noJava" : "newJava"},
+                          {"offered", javaVerURL},
+                          {"installed", javaVerReg.empty() ? "none" : javaVerReg},
+                          {"answer", yes ? "yes" : "no"}});
+    if (!yes) {
         return declined(state, prompts);
     }
 
@@ -81,19 +88,21 @@ int winUI(const int& state)
     // apartment serves the start of Windows Installer through the shell.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     DownloadProgress progress = openDownloadProgress(prompts, javaVerURL);
-    const DownloadObserver observer{showDownloadProgress, closeDownloadProgress, &progress};
-    const int error = callJavaAPI(javaVerURL, serviceUrl, observer);
+    const DownloadObserver observer{showDownloadProgress, showDownloadWait, closeDownloadProgress, &progress};
+    const int error = callJavaAPI(javaVerURL, serviceUrl, observer, trustedPublishers);
     progress.window.reset();
     if (SUCCEEDED(com)) {
         CoUninitialize();
     }
-    // Cancelling the download takes back the "Yes".
+    // Cancelling the download, the wait or Windows Installer takes back the "Yes".
     if (error == installationCancelled) {
+        logEvent("installation", {{"result", "cancelled"}});
         return declined(state, prompts);
     }
     javaVerDot = letToDot(javaVerURL);
+    logEvent("installation", {{"result", error == 1 ? "failed" : "installed"}, {"version", javaVerURL}});
     if (error == 1) {
-        reportEnd(prompts.errorJava, prompts.errorJavaTitel);
+        reportEnd("errorJava", prompts.errorJava, prompts.errorJavaTitel);
         return 1;
     }
     return 0;
@@ -102,13 +111,13 @@ int winUI(const int& state)
 int reportNoRuntime()
 {
     const PromptSet& prompts = userPrompts();
-    reportEnd(prompts.noRunJava, prompts.noRunJavaTitel);
+    reportEnd("noRunJava", prompts.noRunJava, prompts.noRunJavaTitel);
     return 1;
 }
 
 int reportNoApplication()
 {
     const PromptSet& prompts = userPrompts();
-    reportEnd(prompts.noApp, prompts.noAppTitel);
+    reportEnd("noApp", prompts.noApp, prompts.noAppTitel);
     return 1;
 }

@@ -7,6 +7,7 @@
 namespace {
 
 const PromptSet german = {
+    "de",
     L"Keine Java-Version in der Registrierung gefunden. Möchten Sie die aktuelle Version jetzt installieren?",
     L"Keine Java-Version gefunden",
     L"Die Anwendung kann nicht ohne installiertes Java ausgeführt werden. Die Anwendung wird jetzt "
@@ -22,9 +23,12 @@ const PromptSet german = {
     L"Java Temurin {version} wird heruntergeladen.",
     L"{received} MB von {total} MB",
     L"{received} MB",
+    L"Verbindung unterbrochen, neuer Versuch…",
+    L"Warten, bis eine andere Installation abgeschlossen ist…",
 };
 
 const PromptSet usEnglish = {
+    "en-US",
     L"No Java version found in the registry. Do you want to Install the current version now?",
     L"No Java Version Found",
     L"The application cannot run without Java installed. The application will now close.",
@@ -39,9 +43,12 @@ const PromptSet usEnglish = {
     L"Downloading Java Temurin {version}.",
     L"{received} MB of {total} MB",
     L"{received} MB",
+    L"Connection lost, retrying…",
+    L"Waiting for another installation to finish…",
 };
 
 const PromptSet spanish = {
+    "es",
     L"No se encontró ninguna versión de Java en el registro. ¿Desea instalar la versión actual ahora?",
     L"No se encontró ninguna versión de Java",
     L"La aplicación no puede ejecutarse sin Java instalado. La aplicación se cerrará ahora.",
@@ -56,9 +63,12 @@ const PromptSet spanish = {
     L"Descargando Java Temurin {version}.",
     L"{received} MB de {total} MB",
     L"{received} MB",
+    L"Se perdió la conexión, reintentando…",
+    L"Esperando a que termine otra instalación…",
 };
 
 const PromptSet french = {
+    "fr",
     L"Aucune version de Java trouvée dans le registre. Voulez-vous installer la version actuelle maintenant?",
     L"Aucune version de Java trouvée",
     L"L'application ne peut pas fonctionner sans Java installé. L'application va maintenant se fermer.",
@@ -73,9 +83,12 @@ const PromptSet french = {
     L"Téléchargement de Java Temurin {version}.",
     L"{received} Mo sur {total} Mo",
     L"{received} Mo",
+    L"Connexion perdue, nouvelle tentative…",
+    L"En attente de la fin d'une autre installation…",
 };
 
 const PromptSet dutch = {
+    "nl",
     L"Geen Java-versie gevonden in het register. Wilt u de huidige versie nu installeren?",
     L"Geen Java-versie gevonden",
     L"De applicatie kan niet worden uitgevoerd zonder Java geïnstalleerd. De applicatie wordt nu gesloten.",
@@ -90,6 +103,8 @@ const PromptSet dutch = {
     L"Java Temurin {version} wordt gedownload.",
     L"{received} MB van {total} MB",
     L"{received} MB",
+    L"Verbinding verbroken, opnieuw proberen…",
+    L"Wachten tot een andere installatie is voltooid…",
 };
 
 struct LanguagePrompts {

@@ -9,6 +9,7 @@
 
 // The texts of one language, passed unchanged to MessageBoxW.
 struct PromptSet {
+    const char* language; // for the log: "de", "en-US", "es", "fr", "nl"
     const wchar_t* noJava; // question: no runtime installed
     const wchar_t* noJavaTitel;
     const wchar_t* noRunJava; // message: the first installation was declined
@@ -25,6 +26,8 @@ struct PromptSet {
     const wchar_t* downloadText;
     const wchar_t* downloadProgress; // received of total, when the total is known
     const wchar_t* downloadReceived; // received, while it is not
+    const wchar_t* downloadRetrying; // the connection was lost; the download goes on shortly
+    const wchar_t* installerBusy;    // another installation runs; the launcher waits for it
 };
 
 // User-interface language identifiers, primary language and sublanguage together.

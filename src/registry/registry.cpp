@@ -17,17 +17,6 @@ constexpr DWORD registryBufferSize = 1024;
 // the runtime installer's records, and reading on would only cost time.
 constexpr DWORD mostRuntimeRecords = 4096;
 
-using RegistryKey = std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&RegCloseKey)>;
-
-RegistryKey openKeyForReading(HKEY hive, const std::string& path, REGSAM view = 0)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
-        key = nullptr;
-    }
-    return {key, &RegCloseKey};
-}
-
 // Registry data need not end in a NUL; never read past what was returned.
 std::string textUpToNul(const char* buffer, DWORD size)
 {
@@ -52,6 +41,21 @@ std::vector<std::string> subkeyNames(HKEY key)
     return names;
 }
 
+// Reads value's raw data of at most maxBytes; false when it is missing or longer.
+bool readData(HKEY key, const std::string& value, unsigned long maxBytes, std::vector<char>& data, DWORD& type)
+{
+    data.assign(maxBytes, '\0');
+    DWORD size = maxBytes;
+    type = REG_NONE;
+    // Data longer than the buffer makes the read fail (ERROR_MORE_DATA): nothing is cut short.
+    if (RegQueryValueExA(key, value.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(data.data()), &size)
+        != ERROR_SUCCESS) {
+        return false;
+    }
+    data.resize(size);
+    return true;
+}
+
 } // namespace
 
 std::string findjavaVersionReg()
@@ -70,45 +74,71 @@ std::string queryRegistry(const std::string& key, const std::string& value, cons
     return queryRegistryText(key, value, registryHive, registryBufferSize);
 }
 
-std::string queryRegistryText(const std::string& key, const std::string& value, HKEY hive,
-                              unsigned long maxBytes, REGSAM view)
+RegistryKey openKeyForReading(HKEY hive, const std::string& path, REGSAM view)
 {
-    const RegistryKey opened = openKeyForReading(hive, key, view);
-    if (!opened) {
-        return {};
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
+        key = nullptr;
     }
-    std::vector<char> valueBuffer(maxBytes);
-    DWORD bufferSize = maxBytes;
-    DWORD type = REG_NONE;
-    // Data longer than the buffer makes the read fail (ERROR_MORE_DATA): nothing is cut short.
-    if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type,
-                         reinterpret_cast<LPBYTE>(valueBuffer.data()), &bufferSize)
-        != ERROR_SUCCESS) {
-        return {};
-    }
-    // Only text is text: a number or a list under the expected name is not a path or a URL.
-    // REG_EXPAND_SZ comes back as stored, unexpanded.
-    if (type != REG_SZ && type != REG_EXPAND_SZ) {
-        return {};
-    }
-    return textUpToNul(valueBuffer.data(), bufferSize);
+    return {key, &RegCloseKey};
 }
 
-bool queryRegistryNumber(const std::string& key, const std::string& value, HKEY hive, unsigned long& number,
-                         REGSAM view)
+std::string readText(HKEY key, const std::string& value, unsigned long maxBytes)
 {
-    const RegistryKey opened = openKeyForReading(hive, key, view);
-    if (!opened) {
-        return false;
+    std::vector<char> data;
+    DWORD type = REG_NONE;
+    // Only text is text: a number or a list under the expected name is not a path or a URL.
+    // REG_EXPAND_SZ comes back as stored, unexpanded.
+    if (!readData(key, value, maxBytes, data, type) || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        return {};
     }
+    return textUpToNul(data.data(), static_cast<DWORD>(data.size()));
+}
+
+bool readNumber(HKEY key, const std::string& value, unsigned long& number)
+{
     DWORD data = 0;
     DWORD size = sizeof(data);
     DWORD type = REG_NONE;
-    if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(&data), &size)
+    if (RegQueryValueExA(key, value.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(&data), &size)
             != ERROR_SUCCESS
         || type != REG_DWORD || size != sizeof(data)) {
         return false;
     }
     number = data;
     return true;
+}
+
+std::vector<std::string> readTextList(HKEY key, const std::string& value, unsigned long maxBytes)
+{
+    std::vector<char> data;
+    DWORD type = REG_NONE;
+    std::vector<std::string> entries;
+    if (!readData(key, value, maxBytes, data, type) || type != REG_MULTI_SZ) {
+        return entries;
+    }
+    // Each entry ends in a NUL and the list in another; data that lacks them ends where it ends.
+    std::string::size_type at = 0;
+    while (at < data.size()) {
+        const std::string entry = textUpToNul(data.data() + at, static_cast<DWORD>(data.size() - at));
+        if (!entry.empty()) {
+            entries.push_back(entry);
+        }
+        at += entry.size() + 1;
+    }
+    return entries;
+}
+
+std::string queryRegistryText(const std::string& key, const std::string& value, HKEY hive,
+                              unsigned long maxBytes, REGSAM view)
+{
+    const RegistryKey opened = openKeyForReading(hive, key, view);
+    return opened ? readText(opened.get(), value, maxBytes) : std::string();
+}
+
+bool queryRegistryNumber(const std::string& key, const std::string& value, HKEY hive, unsigned long& number,
+                         REGSAM view)
+{
+    const RegistryKey opened = openKeyForReading(hive, key, view);
+    return opened && readNumber(opened.get(), value, number);
 }

@@ -3,7 +3,27 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <type_traits>
+#include <vector>
+
+using RegistryKey = std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&RegCloseKey)>;
+
+// hive\path opened for reading, with view (KEY_WOW64_64KEY, ...) added to KEY_READ; empty when
+// it cannot be opened. Several values are then read through the one open key.
+RegistryKey openKeyForReading(HKEY hive, const std::string& path, REGSAM view = 0);
+
+// The text of value (REG_SZ, or REG_EXPAND_SZ unexpanded) up to its first NUL, read with a
+// buffer of maxBytes; empty on any failure, for longer data and for data of any other type.
+std::string readText(HKEY key, const std::string& value, unsigned long maxBytes);
+
+// A REG_DWORD value; false (number untouched) when it is missing or of another type or size.
+bool readNumber(HKEY key, const std::string& value, unsigned long& number);
+
+// The entries of a REG_MULTI_SZ value of at most maxBytes, without empty ones; empty for any
+// other type or longer data.
+std::vector<std::string> readTextList(HKEY key, const std::string& value, unsigned long maxBytes);
 
 // The installed runtime's version in letter form: the highest Java 8 version among the
 // runtime records' subkeys; empty when none is installed.

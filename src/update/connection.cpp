@@ -4,6 +4,7 @@
 #include "connection.h"
 
 #include "proxy_settings.h"
+#include "wide_text.h"
 
 #include <winhttp.h>
 
@@ -33,27 +34,6 @@ ProxyChoice& proxyChoice()
 {
     static ProxyChoice choice;
     return choice;
-}
-
-std::string narrow(const wchar_t* text)
-{
-    if (text == nullptr) {
-        return {};
-    }
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(length > 0 ? length : 1), '\0');
-    (void)WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), length, nullptr, nullptr);
-    result.resize(result.find('\0'));
-    return result;
-}
-
-std::wstring widen(const std::string& text)
-{
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
-    (void)MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, result.data(), length);
-    result.resize(result.find(L'\0'));
-    return result;
 }
 
 // libcurl reads these itself, and its users expect them to win over anything else.

@@ -3,6 +3,9 @@
 
 #include "versions/versions.h"
 
+#include <algorithm>
+#include <cctype>
+
 std::size_t header_callback(char* buffer, std::size_t size, std::size_t nitems, void* userdata)
 {
     auto* headerBuffer = static_cast<std::string*>(userdata);
@@ -24,4 +27,28 @@ std::string versionFromHeaders(const std::string& headerBuffer)
     // The text comes from the network and ends up in a file path and a registry key, so only
     // a plain version is trusted.
     return isLetterVersion(cut) ? cut : std::string();
+}
+
+std::string lastResponseHeader(const std::string& headerBuffer, const std::string& name)
+{
+    const std::string::size_type lastResponse = headerBuffer.rfind("HTTP/");
+    std::string::size_type line = lastResponse == std::string::npos ? 0 : lastResponse;
+    while (line < headerBuffer.size()) {
+        std::string::size_type end = headerBuffer.find('\n', line);
+        end = end == std::string::npos ? headerBuffer.size() : end;
+        const std::string::size_type colon = headerBuffer.find(':', line);
+        if (colon < end && colon - line == name.size()
+            && std::equal(name.begin(), name.end(), headerBuffer.begin() + static_cast<std::ptrdiff_t>(line),
+                          [](char a, char b) {
+                              return std::tolower(static_cast<unsigned char>(a))
+                                     == std::tolower(static_cast<unsigned char>(b));
+                          })) {
+            const std::string::size_type first = headerBuffer.find_first_not_of(" \t", colon + 1);
+            const std::string::size_type last = headerBuffer.find_last_not_of(" \t\r", end - 1);
+            return first == std::string::npos || first > last || last >= end ? std::string()
+                                                                              : headerBuffer.substr(first, last - first + 1);
+        }
+        line = end + 1;
+    }
+    return {};
 }

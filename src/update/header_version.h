@@ -16,3 +16,7 @@ std::size_t header_callback(char* buffer, std::size_t size, std::size_t nitems, 
 // The version in the last installer file name ("..._8u432b06.msi") in the headers, or the
 // empty string when there is no well-formed letter-form version.
 std::string versionFromHeaders(const std::string& headerBuffer);
+
+// The value of header name (any case) in the last response of headerBuffer, which holds the
+// headers of every response of a transfer, redirects included; empty when it has none.
+std::string lastResponseHeader(const std::string& headerBuffer, const std::string& name);

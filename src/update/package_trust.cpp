@@ -2,8 +2,13 @@
 // and its Authenticode signature.
 #include "package_trust.h"
 
+#include "system_library.h"
+#include "wide_text.h"
+
 #include <bcrypt.h>
+#include <msiquery.h>
 #include <softpub.h>
+#include <wincrypt.h>
 #include <wintrust.h>
 
 #include <memory>
@@ -18,8 +23,6 @@ using AlgorithmHandle =
     std::unique_ptr<std::remove_pointer_t<BCRYPT_ALG_HANDLE>, void (*)(BCRYPT_ALG_HANDLE)>;
 using HashHandle = std::unique_ptr<std::remove_pointer_t<BCRYPT_HASH_HANDLE>, void (*)(BCRYPT_HASH_HANDLE)>;
 
-using LibraryHandle = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
-
 void closeAlgorithm(BCRYPT_ALG_HANDLE algorithm)
 {
     (void)BCryptCloseAlgorithmProvider(algorithm, 0);
@@ -31,15 +34,6 @@ void destroyHash(BCRYPT_HASH_HANDLE hash)
 }
 
 } // namespace
-
-std::wstring widePath(const std::string& path)
-{
-    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
-    (void)MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
-    wide.resize(wide.find(L'\0'));
-    return wide;
-}
 
 bool hashFile(HANDLE file, Sha256& digest)
 {
@@ -68,9 +62,9 @@ bool hashFile(HANDLE file, Sha256& digest)
     return BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0));
 }
 
-bool hasTrustedSignature(HANDLE file, const std::string& path)
+PackageSignature readPackageSignature(HANDLE file, const std::string& path)
 {
-    const std::wstring wide = widePath(path);
+    const std::wstring wide = widen(path);
     WINTRUST_FILE_INFO fileInfo{};
     fileInfo.cbStruct = sizeof(fileInfo);
     fileInfo.pcwszFilePath = wide.c_str();
@@ -87,21 +81,77 @@ bool hasTrustedSignature(HANDLE file, const std::string& path)
     trust.pFile = &fileInfo; // NOLINT(cppcoreguidelines-pro-type-union-access): the platform's record
     trust.dwStateAction = WTD_STATEACTION_VERIFY;
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-    // WinTrust is loaded only here, after a download, from the system folder: at every other
-    // start it would only cost time.
-    const LibraryHandle wintrust(LoadLibraryExA("wintrust.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32),
-                                 &FreeLibrary);
-    const auto verify = wintrust ? reinterpret_cast<decltype(&WinVerifyTrust)>(
-                            reinterpret_cast<void*>(GetProcAddress(wintrust.get(), "WinVerifyTrust")))
-                                 : nullptr;
-    if (verify == nullptr) {
-        return false;
+    PackageSignature signature;
+    // WinTrust is loaded only here, after a download: at every other start it would only cost
+    // time.
+    const LibraryHandle wintrust = loadSystemLibrary("wintrust.dll");
+    const auto verify = libraryFunction<decltype(&WinVerifyTrust)>(wintrust, "WinVerifyTrust");
+    const auto providerData =
+        libraryFunction<decltype(&WTHelperProvDataFromStateData)>(wintrust, "WTHelperProvDataFromStateData");
+    const auto signer =
+        libraryFunction<decltype(&WTHelperGetProvSignerFromChain)>(wintrust, "WTHelperGetProvSignerFromChain");
+    if (verify == nullptr || providerData == nullptr || signer == nullptr) {
+        return signature;
     }
     // INVALID_HANDLE_VALUE as the window: there is no interactive user to ask.
     auto* const noUser = static_cast<HWND>(INVALID_HANDLE_VALUE);
-    const LONG status = verify(noUser, &action, &trust);
+    signature.status = verify(noUser, &action, &trust);
+    const auto result = static_cast<HRESULT>(signature.status);
+    signature.verifies =
+        result == S_OK || result == CRYPT_E_REVOCATION_OFFLINE || result == CERT_E_REVOCATION_FAILURE;
+    // The signer's certificate is the first of its chain, held in the state of the check
+    // until it is closed.
+    CRYPT_PROVIDER_DATA* data = trust.hWVTStateData != nullptr ? providerData(trust.hWVTStateData) : nullptr;
+    const CRYPT_PROVIDER_SGNR* first = data != nullptr ? signer(data, 0, FALSE, 0) : nullptr;
+    if (first != nullptr && first->csCertChain > 0 && first->pasCertChain != nullptr) {
+        char organisation[256] = "";
+        void* const organisationOid = const_cast<char*>(szOID_ORGANIZATION_NAME);
+        if (CertGetNameStringA(first->pasCertChain[0].pCert, CERT_NAME_ATTR_TYPE, 0, organisationOid,
+                               organisation, sizeof(organisation))
+            > 1) {
+            signature.organisation = organisation;
+        }
+    }
     trust.dwStateAction = WTD_STATEACTION_CLOSE;
     (void)verify(noUser, &action, &trust);
-    const auto result = static_cast<HRESULT>(status);
-    return result == S_OK || result == CRYPT_E_REVOCATION_OFFLINE || result == CERT_E_REVOCATION_FAILURE;
+    return signature;
+}
+
+std::string packageProductVersion(const std::string& path)
+{
+    const LibraryHandle msi = loadSystemLibrary("msi.dll");
+    const auto openDatabase = libraryFunction<decltype(&MsiOpenDatabaseW)>(msi, "MsiOpenDatabaseW");
+    const auto openView = libraryFunction<decltype(&MsiDatabaseOpenViewW)>(msi, "MsiDatabaseOpenViewW");
+    const auto execute = libraryFunction<decltype(&MsiViewExecute)>(msi, "MsiViewExecute");
+    const auto fetch = libraryFunction<decltype(&MsiViewFetch)>(msi, "MsiViewFetch");
+    const auto getString = libraryFunction<decltype(&MsiRecordGetStringW)>(msi, "MsiRecordGetStringW");
+    const auto close = libraryFunction<decltype(&MsiCloseHandle)>(msi, "MsiCloseHandle");
+    if (openDatabase == nullptr || openView == nullptr || execute == nullptr || fetch == nullptr
+        || getString == nullptr || close == nullptr) {
+        return {};
+    }
+    const auto closer = [close](MSIHANDLE* handle) {
+        if (*handle != 0) {
+            (void)close(*handle);
+        }
+    };
+    // MSIDBOPEN_READONLY, as the wide function takes it.
+    const LPCWSTR readOnlyDatabase = nullptr;
+    MSIHANDLE database = 0;
+    MSIHANDLE view = 0;
+    MSIHANDLE record = 0;
+    // Released in the reverse order of opening, on every path out of here.
+    const std::unique_ptr<MSIHANDLE, decltype(closer)> databaseGuard(&database, closer);
+    const std::unique_ptr<MSIHANDLE, decltype(closer)> viewGuard(&view, closer);
+    const std::unique_ptr<MSIHANDLE, decltype(closer)> recordGuard(&record, closer);
+    wchar_t value[64] = L"";
+    DWORD length = sizeof(value) / sizeof(value[0]);
+    if (openDatabase(widen(path).c_str(), readOnlyDatabase, &database) != ERROR_SUCCESS
+        || openView(database, L"SELECT `Value` FROM `Property` WHERE `Property` = 'ProductVersion'", &view)
+               != ERROR_SUCCESS
+        || execute(view, 0) != ERROR_SUCCESS || fetch(view, &record) != ERROR_SUCCESS
+        || getString(record, 1, value, &length) != ERROR_SUCCESS) {
+        return {};
+    }
+    return narrow(value);
 }

@@ -8,14 +8,20 @@
 
 using Sha256 = std::array<unsigned char, 32>;
 
-// A path of the launcher's (a narrow string in the active code page, UTF-8 where the manifest
-// is honoured) for the functions that take wide strings only.
-std::wstring widePath(const std::string& path);
-
 // The SHA-256 of the whole file behind handle, read from its start. False when it cannot be
 // read to the end.
 bool hashFile(HANDLE file, Sha256& digest);
 
-// True when the package at path, open as file, carries an Authenticode signature that
-// WinVerifyTrust accepts. The publisher is deliberately not pinned: its certificate is renewed.
-bool hasTrustedSignature(HANDLE file, const std::string& path);
+// The Authenticode verdict on a package.
+struct PackageSignature {
+    long status = -1;         // WinVerifyTrust's answer, an HRESULT
+    bool verifies = false;    // the answer accepts the signature
+    std::string organisation; // O in the signer certificate's subject; empty when unknown
+};
+
+// Has WinVerifyTrust check the package at path, open as file, and reads who signed it.
+PackageSignature readPackageSignature(HANDLE file, const std::string& path);
+
+// The package's own ProductVersion from its Property table (read-only, through Windows
+// Installer's database functions); empty when it cannot be read.
+std::string packageProductVersion(const std::string& path);

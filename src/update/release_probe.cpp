@@ -3,7 +3,11 @@
 #include "release_probe.h"
 
 #include "connection.h"
+#include "diagnostics/log.h"
 #include "header_version.h"
+#include "proxy_settings.h"
+#include "transfer_result.h"
+#include "versions/versions.h"
 
 #include <chrono>
 
@@ -19,10 +23,17 @@ constexpr long probeBudgetMilliseconds = 7000;
 // A retry with less time than this left is not worth starting.
 constexpr long shortestRetryMilliseconds = 1000;
 
+long millisecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
 // One header-only request; the service's redirect itself names the installer, so it is not
 // followed.
 CURLcode probe(const std::string& apiUrl, std::string& headerBuffer, long milliseconds)
 {
+    const auto started = std::chrono::steady_clock::now();
     const CurlHandle curl = openServiceRequest(apiUrl);
     if (!curl) {
         return CURLE_FAILED_INIT;
@@ -35,6 +46,11 @@ CURLcode probe(const std::string& apiUrl, std::string& headerBuffer, long millis
     const CURLcode result = curl_easy_perform(curl.get());
     long status = 0;
     (void)curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    logEvent("probe", {{"host", urlHost(apiUrl)},
+                       {"status", std::to_string(status)},
+                       {"curl", std::to_string(result)},
+                       {"curl-text", transferResultText(result)},
+                       {"ms", std::to_string(millisecondsSince(started))}});
     // Only the service's redirect names the newest installer; an error page or any other
     // answer that happens to mention an installer does not.
     return result == CURLE_OK && (status < 300 || status > 399) ? CURLE_HTTP_RETURNED_ERROR : result;
@@ -48,9 +64,7 @@ bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std
     std::string headerBuffer;
     CURLcode result = probe(apiUrl, headerBuffer, probeBudgetMilliseconds);
     if (foundProxyAfterFailure(apiUrl, result)) {
-        const auto spent =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-        const long left = probeBudgetMilliseconds - static_cast<long>(spent.count());
+        const long left = probeBudgetMilliseconds - millisecondsSince(started);
         if (left >= shortestRetryMilliseconds) {
             headerBuffer.clear();
             result = probe(apiUrl, headerBuffer, left);
@@ -58,6 +72,14 @@ bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std
     }
     // Headers of a transfer that failed or timed out are not trusted, even when partial.
     javaVerURL = result == CURLE_OK ? versionFromHeaders(headerBuffer) : std::string();
-    // Without a known newest version there is nothing to offer, whatever is installed.
-    return !javaVerURL.empty() && javaVerLet != javaVerURL;
+    // Without a known newest version there is nothing to offer, whatever is installed; and
+    // an installed runtime that is as new or newer is never "updated" to an older one.
+    const bool offered = !javaVerURL.empty() && (javaVerLet.empty() || isNewerVersion(javaVerURL, javaVerLet));
+    const char* verdict = result == CURLE_HTTP_RETURNED_ERROR ? "no redirect"
+                          : result != CURLE_OK                ? "no answer"
+                          : javaVerURL.empty()                ? "no installer name"
+                          : offered                           ? "newer"
+                                                              : "not newer";
+    logEvent("newest", {{"version", javaVerURL.empty() ? "none" : javaVerURL}, {"verdict", verdict}});
+    return offered;
 }

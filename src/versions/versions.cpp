@@ -131,3 +131,13 @@ bool isLetterVersion(const std::string& version)
     Numbers numbers{};
     return readNumbers(version, "u", "b", sensibleNumbers, numbers);
 }
+
+bool isNewerVersion(const std::string& candidate, const std::string& installed)
+{
+    Numbers offered{};
+    Numbers present{};
+    if (!readNumbers(candidate, "u", "b", anyNumbers, offered)) {
+        return false;
+    }
+    return !readNumbers(installed, "u", "b", anyNumbers, present) || offered > present;
+}

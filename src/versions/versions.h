@@ -18,3 +18,9 @@ bool isLetterVersion(const std::string& version);
 // names), compared number by number, or empty when there is none. Other majors of the same
 // vendor record themselves beside it and are skipped, as is anything that is not a version.
 std::string highestJava8Version(const std::vector<std::string>& names);
+
+// True when candidate, a letter-form version, is higher than installed, compared number by
+// number as the runtimes are (8u432b6 and 8u432b06 are the same version). A candidate that is
+// not a letter-form version is never higher; any candidate is higher than an installed
+// version that cannot be read as one.
+bool isNewerVersion(const std::string& candidate, const std::string& installed);

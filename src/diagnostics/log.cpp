@@ -1,0 +1,162 @@
+// Writes the launcher's log. The file is opened for appending only (FILE_APPEND_DATA without
+// FILE_WRITE_DATA): Windows then puts every write at the file's end as one piece, so two
+// launchers that write at once never mix their lines, and a line is always written whole.
+#include "log.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+const char* const logName = "klv-launcher.log";
+const char* const installerLogPattern = "msiexec-*.log";
+
+struct OpenLog {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    std::string folder;
+};
+
+OpenLog& openLog()
+{
+    static OpenLog log;
+    return log;
+}
+
+bool isFolder(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool makeFolder(const std::string& path)
+{
+    return CreateDirectoryA(path.c_str(), nullptr) != FALSE || isFolder(path);
+}
+
+std::string now()
+{
+    FILETIME utc{};
+    GetSystemTimeAsFileTime(&utc);
+    FILETIME local{};
+    SYSTEMTIME time{};
+    if (FileTimeToLocalFileTime(&utc, &local) == FALSE || FileTimeToSystemTime(&local, &time) == FALSE) {
+        return "-";
+    }
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32U) | t.dwLowDateTime);
+    };
+    constexpr long long ticksPerMinute = 600000000LL;
+    const long offsetMinutes = static_cast<long>((ticks(local) - ticks(utc)) / ticksPerMinute);
+    return isoTimestamp(time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
+                        time.wMilliseconds, offsetMinutes);
+}
+
+// A file that is a link (a symbolic link, or a second name of another file) could carry the
+// writes of an elevated launcher elsewhere: only a plain file of its own is written.
+bool isPlainFile(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(file, &info) != FALSE
+           && (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0
+           && info.nNumberOfLinks == 1;
+}
+
+} // namespace
+
+std::string launcherLogFolder()
+{
+    const char* localAppData = std::getenv("LOCALAPPDATA");
+    if (localAppData == nullptr || *localAppData == '\0') {
+        return {};
+    }
+    const std::string vendor = std::string(localAppData) + R"(\Marveth)";
+    const std::string folder = vendor + R"(\KLV)";
+    return makeFolder(vendor) && makeFolder(folder) ? folder : std::string();
+}
+
+bool openLauncherLog(const std::string& folder)
+{
+    closeLauncherLog();
+    if (folder.empty()) {
+        return false;
+    }
+    const std::string path = folder + "\\" + logName;
+    WIN32_FILE_ATTRIBUTE_DATA existing{};
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &existing) != FALSE
+        && ((static_cast<unsigned long long>(existing.nFileSizeHigh) << 32U) | existing.nFileSizeLow)
+               > launcherLogLimitBytes) {
+        (void)MoveFileExA(path.c_str(), (path + ".1").c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    // Shared for deleting too, so that another launcher can move it aside while this one writes.
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    if (!isPlainFile(file)) {
+        (void)CloseHandle(file);
+        return false;
+    }
+    openLog() = {file, folder};
+    return true;
+}
+
+void logEvent(const char* event, std::initializer_list<LogField> fields)
+{
+    const OpenLog& log = openLog();
+    if (log.file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const std::string line = logLine(now(), GetCurrentProcessId(), event, fields);
+    DWORD written = 0;
+    // A full disk or a vanished share loses this line, and nothing else.
+    (void)WriteFile(log.file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+void closeLauncherLog()
+{
+    OpenLog& log = openLog();
+    if (log.file != INVALID_HANDLE_VALUE) {
+        (void)CloseHandle(log.file);
+    }
+    log = {};
+}
+
+std::string installerLogPath(const std::string& letterVersion)
+{
+    const OpenLog& log = openLog();
+    return log.folder.empty() ? std::string() : log.folder + R"(\msiexec-)" + letterVersion + ".log";
+}
+
+void keepNewestInstallerLogs(std::size_t keep)
+{
+    const std::string folder = openLog().folder;
+    if (folder.empty()) {
+        return;
+    }
+    struct Found {
+        std::string name;
+        unsigned long long written;
+    };
+    std::vector<Found> logs;
+    WIN32_FIND_DATAA data{};
+    HANDLE search = FindFirstFileA((folder + "\\" + installerLogPattern).c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+            logs.push_back({data.cFileName, (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime)
+                                             << 32U) | data.ftLastWriteTime.dwLowDateTime});
+        }
+    } while (FindNextFileA(search, &data) != FALSE);
+    (void)FindClose(search);
+    std::sort(logs.begin(), logs.end(), [](const Found& a, const Found& b) { return a.written > b.written; });
+    for (std::size_t index = keep; index < logs.size(); ++index) {
+        (void)DeleteFileA((folder + "\\" + logs[index].name).c_str());
+    }
+}

@@ -1,0 +1,57 @@
+// The start and end lines of a run in the launcher's log.
+#include "run_record.h"
+
+#include "diagnostics/log.h"
+#include "launcher.h"
+#include "prompts/prompt_texts.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+// GetVersionEx reports what the manifest declares; ntdll's RtlGetVersion reports the truth.
+// ntdll is in every process, so asking it costs no load.
+std::string windowsVersion()
+{
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    const auto getVersion = ntdll != nullptr ? reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void*>(
+                                GetProcAddress(ntdll, "RtlGetVersion")))
+                                             : nullptr;
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (getVersion == nullptr || getVersion(&info) != 0) {
+        return "unknown";
+    }
+    return std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + "."
+           + std::to_string(info.dwBuildNumber);
+}
+
+std::string hex4(unsigned value)
+{
+    char text[8];
+    (void)std::snprintf(text, sizeof(text), "0x%04X", value);
+    return text;
+}
+
+} // namespace
+
+void recordStart()
+{
+    (void)openLauncherLog(launcherLogFolder());
+    const LANGID language = GetUserDefaultUILanguage();
+    logEvent("start", {{"launcher", KLV_VERSION},
+                       {"windows", windowsVersion()},
+                       {"elevated", IsRunAsAdmin() ? "yes" : "no"},
+                       {"ui-language", hex4(language)},
+                       {"prompts", promptsForLanguage(language).language}});
+}
+
+int recordEnd(const char* outcome, int exitCode)
+{
+    logEvent("end", {{"outcome", outcome}, {"exit-code", std::to_string(exitCode)}});
+    closeLauncherLog();
+    return exitCode;
+}

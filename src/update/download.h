@@ -1,0 +1,54 @@
+// The download of the installer: the transfer from the release service into a part file of
+// this run's own, and the package it becomes.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+// What the download tells whoever shows it to the user.
+struct DownloadObserver {
+    // Called as bytes arrive, at least once a second (total is 0 while unknown). Returning false
+    // cancels the download.
+    bool (*progress)(void* context, unsigned long long received, unsigned long long total) = nullptr;
+    // Called again and again while the launcher waits (reason: one of the waitReason values
+    // below), about ten times a second. Returning false cancels the wait and the installation.
+    bool (*waiting)(void* context, int reason) = nullptr;
+    // Called once when the download and the waits are over, whatever their outcome, before
+    // anything is run.
+    void (*ended)(void* context) = nullptr;
+    void* context = nullptr;
+};
+
+// Why the launcher waits: before the next attempt of a download that was cut off, or for
+// another installation to finish.
+constexpr int waitReasonRetrying = 1;
+constexpr int waitReasonInstallerBusy = 2;
+
+// A file's HANDLE, closed when it goes. (No Windows header here: its users include libcurl's,
+// which must come first.)
+using FileHandle = std::unique_ptr<void, void (*)(void*)>;
+
+// FileHandle's deleter.
+void closeFile(void* file);
+
+// Downloads the body that apiUrl finally answers with into the folder of packagePath, under
+// that name or, where a file of that name exists already, under a name of this run's own;
+// packagePath then names the file written. Returns the package opened for reading only, with
+// writing and deleting denied to everyone; no handle when the download did not complete, and
+// then nothing of it is left. A file that this run did not create is never changed.
+FileHandle downloadInstaller(const std::string& apiUrl, std::string& packagePath,
+                             const DownloadObserver& observer, bool& cancelled);
+
+// CURLOPT_WRITEFUNCTION: writes the received bytes to the FILE that stream points to.
+// Returns the number of items written; a short count makes libcurl abort the transfer.
+std::size_t write_data(void* ptr, std::size_t size, std::size_t nmemb, void* stream);
+
+// The name the installer for letterVersion is saved under.
+std::string installerFileName(const std::string& letterVersion);
+
+// Where the installer for letterVersion is saved, below the user's profile folder.
+std::string installerDownloadPath(const std::string& userProfile, const std::string& letterVersion);
+
+// path ("...\name.msi") with "-" and suffix before its extension: another name in its folder.
+std::string withNameSuffix(const std::string& path, const std::string& suffix);

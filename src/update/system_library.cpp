@@ -1,0 +1,23 @@
+// Loading DLLs from the system folder on every Windows the launcher runs on.
+#include "system_library.h"
+
+#include <string>
+
+LibraryHandle loadSystemLibrary(const char* name)
+{
+    // LOAD_LIBRARY_SEARCH_SYSTEM32 came with KB2533623 on Windows 7; without that update the
+    // flag makes the call fail with ERROR_INVALID_PARAMETER. AddDllDirectory is exported
+    // exactly where the flag is understood; elsewhere the full path does the same job.
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    if (kernel32 != nullptr && GetProcAddress(kernel32, "AddDllDirectory") != nullptr) {
+        return {LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32), &FreeLibrary};
+    }
+    char folder[MAX_PATH + 1];
+    const UINT length = GetSystemDirectoryA(folder, sizeof(folder));
+    if (length == 0 || length >= sizeof(folder)) {
+        return {nullptr, &FreeLibrary};
+    }
+    return {LoadLibraryExA((std::string(folder, length) + "\\" + name).c_str(), nullptr,
+                           LOAD_WITH_ALTERED_SEARCH_PATH),
+            &FreeLibrary};
+}

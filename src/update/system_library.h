@@ -1,0 +1,20 @@
+// DLLs that only some runs need, loaded when they are needed and only from the system folder.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <type_traits>
+
+using LibraryHandle = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
+
+// Loads name ("wintrust.dll") from the system folder, never from the launcher's folder or the
+// search path, where a planted DLL of that name would run inside the launcher.
+LibraryHandle loadSystemLibrary(const char* name);
+
+// The function name exports from library, as a pointer of type Function; null when missing.
+template <typename Function> Function libraryFunction(const LibraryHandle& library, const char* name)
+{
+    return library ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library.get(), name)))
+                   : nullptr;
+}
