@@ -1,5 +1,6 @@
 // The registry readers against the real registry of a scratch Wine prefix. Each test writes
 // the records it needs and removes the runtime records again.
+#include "registry/install_failures.h"
 #include "registry/registry.h"
 
 #include <gtest/gtest.h>
@@ -148,6 +149,55 @@ TEST_F(RegistryReaders, ValuesOfAnotherTypeAreNotText)
         EXPECT_FALSE(queryRegistryNumber(scratchKey, name, HKEY_LOCAL_MACHINE, number)) << name;
         EXPECT_EQ(number, 7UL);
     }
+    // Lists and bytes have readers of their own, which take nothing else.
+    setValue(scratchKey, "Organisations", REG_MULTI_SZ, withNul(withNul("Mirror GmbH") + withNul("") + "Other"));
+    const RegistryKey key = openKeyForReading(HKEY_LOCAL_MACHINE, scratchKey);
+    EXPECT_EQ(readTextList(key.get(), "Organisations", 100), (std::vector<std::string>{"Mirror GmbH", "Other"}));
+    EXPECT_EQ(readTextList(key.get(), "Organisations", 10), std::vector<std::string>{});
+    EXPECT_EQ(readTextList(key.get(), "Binary", 100), std::vector<std::string>{});
+    EXPECT_EQ(queryRegistryBytes(scratchKey, "Binary", HKEY_LOCAL_MACHINE, 100).size(), 7U);
+    EXPECT_TRUE(queryRegistryBytes(scratchKey, "List", HKEY_LOCAL_MACHINE, 100).empty());
+}
+
+TEST_F(RegistryReaders, TheRecordOfFailedInstallationsTrustsNothingOdd)
+{
+    const char* const record = R"(Software\Marveth\KLV\Launcher)";
+    (void)RegDeleteTreeA(HKEY_CURRENT_USER, record);
+    EXPECT_EQ(readFailedInstallations().count, 0UL);
+    recordFailedInstallation("8u432b06", 1603);
+    recordFailedInstallation("8u432b06", 1625);
+    FailedInstallations read = readFailedInstallations();
+    EXPECT_EQ(read.version, "8u432b06");
+    EXPECT_EQ(read.count, 2UL);
+    EXPECT_EQ(read.lastExitCode, 1625UL);
+    recordFailedInstallation("8u442b06", 1603); // another version starts again
+    EXPECT_EQ(readFailedInstallations().count, 1UL);
+    const struct {
+        const char* name;
+        DWORD type;
+        std::string data;
+    } bad[] = {
+        {"FailedCount", REG_SZ, withNul("2")},
+        {"FailedCount", REG_DWORD, std::string("\xFF\xFF\xFF\xFF", 4)},
+        {"FailedCount", REG_BINARY, std::string("\x02\0\0\0\0\0\0\0", 8)},
+        {"FailedVersion", REG_SZ, withNul(std::string(5000, '8'))},
+        {"FailedVersion", REG_SZ, withNul(R"(8u432b06\..\x)")},
+        {"FailedVersion", REG_DWORD, std::string("\x02\0\0\0", 4)},
+        {"FailedExitCode", REG_SZ, withNul("1603")},
+    };
+    for (const auto& row : bad) {
+        recordFailedInstallation("8u432b06", 1603);
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, record, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, row.name, 0, row.type, reinterpret_cast<const BYTE*>(row.data.data()),
+                       static_cast<DWORD>(row.data.size()));
+        RegCloseKey(key);
+        EXPECT_EQ(readFailedInstallations().count, 0UL) << row.name << " " << row.type;
+        clearFailedInstallations();
+    }
+    EXPECT_EQ(readFailedInstallations().count, 0UL);
+    (void)RegDeleteTreeA(HKEY_CURRENT_USER, record);
 }
 
 TEST_F(RegistryReaders, AnExpandableStringIsReturnedUnexpanded)

@@ -1,8 +1,13 @@
 // Download, installation and clean-up of the runtime installer, and the handles that the
 // update stage and the registry readers open.
+#include <winsock2.h> // libcurl's header needs it before any other Windows header
+
 #include "registry/registry.h"
 #include "update/installer.h"
 #include "update/release_probe.h"
+#include "update/transfer_result.h"
+
+#include <curl/curl.h>
 
 #include <windows.h>
 
@@ -83,6 +88,59 @@ TEST(InstallerExitCode, SuccessIncludesTheRestartCodes)
                                   1618UL /* another installation runs */, 1620UL, 1627UL, 3011UL, 259UL}) {
         EXPECT_FALSE(installerSucceeded(failure)) << failure;
     }
+}
+
+TEST(TransferResult, WhatIsRetriedAndWhatIsWorthAProxyDetection)
+{
+    const struct {
+        CURLcode code;
+        long status;
+        long long received;
+        bool retried;
+        bool unreachable;
+        const char* text;
+    } cases[] = {
+        {CURLE_COULDNT_CONNECT, 0, 0, true, true, "could not connect"},
+        {CURLE_COULDNT_RESOLVE_HOST, 0, 0, false, true, "could not resolve the host"},
+        {CURLE_OPERATION_TIMEDOUT, 0, 0, true, true, "timed out"},
+        {CURLE_OPERATION_TIMEDOUT, 200, 120, true, false, "timed out"},
+        {CURLE_RECV_ERROR, 0, 0, true, false, "connection lost"},
+        {CURLE_PARTIAL_FILE, 200, 9, true, false, "body cut short"},
+        {CURLE_GOT_NOTHING, 0, 0, true, false, "empty answer"},
+        {CURLE_HTTP_RETURNED_ERROR, 503, 9, true, false, "HTTP error status"},
+        {CURLE_HTTP_RETURNED_ERROR, 429, 9, true, false, "HTTP error status"},
+        {CURLE_HTTP_RETURNED_ERROR, 408, 9, true, false, "HTTP error status"},
+        {CURLE_HTTP_RETURNED_ERROR, 404, 9, false, false, "HTTP error status"},
+        {CURLE_HTTP_RETURNED_ERROR, 403, 9, false, false, "HTTP error status"},
+        {CURLE_SSL_CONNECT_ERROR, 0, 0, false, false, "TLS handshake failed"},
+        {CURLE_PEER_FAILED_VERIFICATION, 0, 0, false, false, "certificate not trusted"},
+        {CURLE_ABORTED_BY_CALLBACK, 200, 9, false, false, "cancelled"},
+        {CURLE_TOO_MANY_REDIRECTS, 302, 9, false, false, "too many redirects"},
+        {CURLE_WRITE_ERROR, 200, 9, false, false, "could not write the file"},
+        {CURLE_PROXY, 0, 0, false, false, "proxy refused"},
+    };
+    for (const auto& row : cases) {
+        EXPECT_EQ(isTransientFailure(row.code, row.status), row.retried) << row.code << " " << row.status;
+        EXPECT_EQ(isUnreachable(row.code, row.received), row.unreachable) << row.code;
+        EXPECT_STREQ(transferResultText(row.code), row.text) << row.code;
+    }
+    for (const auto& [value, seconds] : std::initializer_list<std::pair<const char*, long>>{
+             {"5", 5}, {" 12\r\n", 12}, {"0", 0}, {"3600", 30}, {"", -1}, {"-1", -1}, {"1.5", -1},
+             {"Wed, 21 Oct 2026 07:28:00 GMT", -1}, {"99999999999999999999", -1}}) {
+        EXPECT_EQ(retryAfterSeconds(value, 30), seconds) << value;
+    }
+}
+
+TEST(InstallerChecks, OnlyThePackageOfTheOfferedVersionIsRun)
+{
+    EXPECT_TRUE(packageIsVersion("8.0.432.6", "8u432b06"));
+    EXPECT_TRUE(packageIsVersion("8.0.432.6", "8u432b6"));
+    for (const char* other : {"8.0.422.5", "8.432.6", "8.0.432.6.0", "", "8.0.432.60"}) {
+        EXPECT_FALSE(packageIsVersion(other, "8u432b06")) << other;
+    }
+    EXPECT_FALSE(packageIsVersion("", ""));
+    EXPECT_STREQ(installerExitMeaning(1618), "another installation is in progress");
+    EXPECT_STREQ(installerExitMeaning(12345), "failed");
 }
 
 TEST(CallJavaApi, WithoutAUserProfileNothingIsInstalled)

@@ -89,7 +89,7 @@ int winUI(const int& state)
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     DownloadProgress progress = openDownloadProgress(prompts, javaVerURL);
     const DownloadObserver observer{showDownloadProgress, showDownloadWait, closeDownloadProgress, &progress};
-    const int error = callJavaAPI(javaVerURL, serviceUrl, observer, trustedPublishers);
+    const int error = callJavaAPI(javaVerURL, serviceUrl, observer, {trustedPublishers, IsRunAsAdmin()});
     progress.window.reset();
     if (SUCCEEDED(com)) {
         CoUninitialize();

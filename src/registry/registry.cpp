@@ -142,3 +142,15 @@ bool queryRegistryNumber(const std::string& key, const std::string& value, HKEY 
     const RegistryKey opened = openKeyForReading(hive, key, view);
     return opened && readNumber(opened.get(), value, number);
 }
+
+std::vector<unsigned char> queryRegistryBytes(const std::string& key, const std::string& value, HKEY hive,
+                                              unsigned long maxBytes)
+{
+    const RegistryKey opened = openKeyForReading(hive, key);
+    std::vector<char> data;
+    DWORD type = REG_NONE;
+    if (!opened || !readData(opened.get(), value, maxBytes, data, type) || type != REG_BINARY) {
+        return {};
+    }
+    return {data.begin(), data.end()};
+}

@@ -37,6 +37,11 @@ std::string queryRegistry(const std::string& key, const std::string& value, cons
 std::string queryRegistryText(const std::string& key, const std::string& value, HKEY hive,
                               unsigned long maxBytes, REGSAM view = 0);
 
+// The bytes of a REG_BINARY value of at most maxBytes; empty when it is missing, longer or of
+// another type.
+std::vector<unsigned char> queryRegistryBytes(const std::string& key, const std::string& value, HKEY hive,
+                                              unsigned long maxBytes);
+
 // A REG_DWORD value; false (number untouched) when it is missing or of another type or size.
 bool queryRegistryNumber(const std::string& key, const std::string& value, HKEY hive, unsigned long& number,
                          REGSAM view = 0);

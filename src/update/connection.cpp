@@ -1,32 +1,49 @@
 // Both requests to the release service go out the same way. TLS 1.2 or newer only, certificate
 // verification left on (Schannel checks against Windows' own trusted roots), redirects only to
-// the service's own scheme, and the proxy that the user's Windows settings name.
+// the service's own scheme, and the proxy that the user chose:
+// - a proxy variable of the environment that libcurl reads for the service's scheme wins, and
+//   libcurl applies it itself, no_proxy included;
+// - otherwise the user's Windows settings: a configuration script's answer, DIRECT included;
+//   the fixed proxy when there is no script or it could not be fetched or run; automatic
+//   detection only once a direct request could not reach the service.
+// Most users have none of these, so the settings' flags are read from the registry first, and
+// WinHTTP, which reads and runs the rest, is loaded only when they name a proxy or a script,
+// when they cannot be read, when the machine's policy makes them per machine, or for detection.
 #include "connection.h"
 
+#include "diagnostics/log.h"
 #include "proxy_settings.h"
+#include "registry/registry.h"
+#include "system_library.h"
+#include "transfer_result.h"
 #include "wide_text.h"
 
 #include <winhttp.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <iterator>
 #include <memory>
 
 namespace {
 
 const char* const userAgent = "klv-launcher/" KLV_VERSION;
 
-// A configuration script or a WPAD look-up that takes longer than this is given up: the
-// launcher then goes direct, as it would without a proxy.
+// Each phase of fetching a configuration script, and each WPAD request, has at most this long;
+// the whole look-up also counts against the probe's time.
 constexpr int proxyLookupMilliseconds = 3000;
+
+const char* const connectionsKey = R"(Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections)";
+const char* const connectionsValue = "DefaultConnectionSettings";
+// The settings with their proxy, bypass list and script URL take a few hundred bytes.
+constexpr unsigned long longestConnectionSettings = 16 * 1024;
+const char* const proxyPolicyKey = R"(Software\Policies\Microsoft\Windows\CurrentVersion\Internet Settings)";
+const char* const perUserValue = "ProxySettingsPerUser";
 
 // Decided once a run, at the first request, and used by every request after it.
 struct ProxyChoice {
     bool decided = false;
     bool autoDetect = false; // the user's settings ask for automatic detection
     bool detectTried = false;
-    std::string proxy; // host:port, or empty for a direct connection
+    std::string proxy; // host:port, or empty for a direct connection (or the environment's)
     std::string noProxy;
 };
 
@@ -36,94 +53,200 @@ ProxyChoice& proxyChoice()
     return choice;
 }
 
-// libcurl reads these itself, and its users expect them to win over anything else.
-bool proxyFromEnvironment()
+// The WinHTTP functions the launcher uses.
+struct WinHttp {
+    decltype(&WinHttpGetIEProxyConfigForCurrentUser) currentUserSettings = nullptr;
+    decltype(&WinHttpOpen) open = nullptr;
+    decltype(&WinHttpSetTimeouts) setTimeouts = nullptr;
+    decltype(&WinHttpGetProxyForUrl) proxyForUrl = nullptr;
+    decltype(&WinHttpCloseHandle) close = nullptr;
+};
+
+// WinHTTP, loaded on first use and never unloaded: a look-up that ran out of time is left to
+// finish on its own thread, inside the DLL.
+const WinHttp* winHttp()
 {
-    const char* const names[] = {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"};
-    return std::any_of(std::begin(names), std::end(names), [](const char* name) {
-        const char* value = std::getenv(name);
-        return value != nullptr && *value != '\0';
-    });
+    static const WinHttp functions = [] {
+        LibraryHandle library = loadSystemLibrary("winhttp.dll");
+        WinHttp found;
+        found.currentUserSettings = libraryFunction<decltype(found.currentUserSettings)>(
+            library, "WinHttpGetIEProxyConfigForCurrentUser");
+        found.open = libraryFunction<decltype(found.open)>(library, "WinHttpOpen");
+        found.setTimeouts = libraryFunction<decltype(found.setTimeouts)>(library, "WinHttpSetTimeouts");
+        found.proxyForUrl = libraryFunction<decltype(found.proxyForUrl)>(library, "WinHttpGetProxyForUrl");
+        found.close = libraryFunction<decltype(found.close)>(library, "WinHttpCloseHandle");
+        (void)library.release();
+        return found;
+    }();
+    const bool complete = functions.currentUserSettings != nullptr && functions.open != nullptr
+                          && functions.setTimeouts != nullptr && functions.proxyForUrl != nullptr
+                          && functions.close != nullptr;
+    return complete ? &functions : nullptr;
 }
 
-using InternetHandle = std::unique_ptr<void, decltype(&WinHttpCloseHandle)>;
+// A look-up of a configuration script's (or WPAD's) answer, shared by the thread that runs it
+// and the one that waits for it, whichever ends last releasing it.
+struct AutoProxyLookup {
+    std::string url;
+    std::wstring scriptUrl; // empty for automatic detection
+    bool answered = false;
+    std::string proxies; // the answer as a WinHTTP proxy list; empty for DIRECT
+    std::unique_ptr<void, decltype(&CloseHandle)> done{nullptr, &CloseHandle};
+};
 
-// The proxy that a configuration script, or WPAD, names for url; empty for none or DIRECT.
-std::string proxyFromAutoConfiguration(const std::string& url, const wchar_t* scriptUrl)
+DWORD WINAPI lookUpAutoProxy(void* parameter)
 {
-    const InternetHandle session(WinHttpOpen(L"klv-launcher", WINHTTP_ACCESS_TYPE_NO_PROXY,
-                                             WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0),
-                                 &WinHttpCloseHandle);
-    if (!session) {
-        return {};
-    }
-    (void)WinHttpSetTimeouts(session.get(), proxyLookupMilliseconds, proxyLookupMilliseconds,
-                             proxyLookupMilliseconds, proxyLookupMilliseconds);
-    WINHTTP_AUTOPROXY_OPTIONS options{};
-    if (scriptUrl != nullptr) {
-        options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
-        options.lpszAutoConfigUrl = scriptUrl;
-    } else {
-        options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
-        options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
-    }
-    WINHTTP_PROXY_INFO info{};
-    std::string proxy;
-    if (WinHttpGetProxyForUrl(session.get(), widen(url).c_str(), &options, &info) != FALSE) {
-        if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY) {
-            proxy = proxyForScheme(narrow(info.lpszProxy), urlScheme(url));
+    const std::unique_ptr<std::shared_ptr<AutoProxyLookup>> ticket(static_cast<std::shared_ptr<AutoProxyLookup>*>(parameter));
+    AutoProxyLookup& lookup = **ticket;
+    const WinHttp& http = *winHttp();
+    HINTERNET session =
+        http.open(L"klv-launcher", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    if (session != nullptr) {
+        (void)http.setTimeouts(session, proxyLookupMilliseconds, proxyLookupMilliseconds, proxyLookupMilliseconds,
+                               proxyLookupMilliseconds);
+        WINHTTP_AUTOPROXY_OPTIONS options{};
+        if (!lookup.scriptUrl.empty()) {
+            options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
+            options.lpszAutoConfigUrl = lookup.scriptUrl.c_str();
+        } else {
+            options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
+            options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
         }
-        (void)GlobalFree(info.lpszProxy);
-        (void)GlobalFree(info.lpszProxyBypass);
+        WINHTTP_PROXY_INFO info{};
+        if (http.proxyForUrl(session, widen(lookup.url).c_str(), &options, &info) != FALSE) {
+            lookup.answered = true;
+            lookup.proxies = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY ? narrow(info.lpszProxy) : "";
+            (void)GlobalFree(info.lpszProxy);
+            (void)GlobalFree(info.lpszProxyBypass);
+        }
+        (void)http.close(session);
     }
-    return proxy;
+    (void)SetEvent(lookup.done.get());
+    return 0;
 }
 
-// The current user's proxy settings, as Windows programs use them: a configuration script or
-// a fixed proxy at once. Automatic detection (on by default) is left until a direct request
-// fails, so that the many users with nothing to detect do not pay for the look-up at every start.
-void decideProxy(const std::string& url)
+// Runs a configuration script (or WPAD, without scriptUrl) for url on a thread of its own, and
+// waits for its answer until deadline. A look-up still running then is left behind: the
+// launcher goes on as if there were no answer.
+bool autoProxyAnswer(const std::string& url, const std::wstring& scriptUrl, Deadline deadline, std::string& proxies)
 {
-    ProxyChoice& choice = proxyChoice();
-    if (choice.decided) {
-        return;
+    const auto lookup = std::make_shared<AutoProxyLookup>();
+    lookup->url = url;
+    lookup->scriptUrl = scriptUrl;
+    lookup->done.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!lookup->done || winHttp() == nullptr) {
+        return false;
     }
-    choice.decided = true;
-    if (proxyFromEnvironment()) {
-        return;
+    auto ticket = std::make_unique<std::shared_ptr<AutoProxyLookup>>(lookup);
+    HANDLE thread = CreateThread(nullptr, 0, lookUpAutoProxy, ticket.get(), 0, nullptr);
+    if (thread == nullptr) {
+        return false;
     }
+    (void)ticket.release(); // the thread owns it now
+    (void)CloseHandle(thread);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const DWORD wait = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
+    if (WaitForSingleObject(lookup->done.get(), wait) != WAIT_OBJECT_0) {
+        logEvent("proxy-lookup", {{"result", "out of time"}, {"kind", scriptUrl.empty() ? "detection" : "script"}});
+        return false;
+    }
+    proxies = lookup->proxies;
+    return lookup->answered;
+}
+
+// The proxy variable of the environment that libcurl will use for url, if any.
+std::string environmentProxy(const std::string& url)
+{
+    for (const char* name : proxyVariables(urlScheme(url))) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return value;
+        }
+    }
+    return {};
+}
+
+// True when the registry's flags leave nothing for WinHTTP to read at start: no fixed proxy, no
+// script, and the settings are the user's own. autoDetect then tells whether detection is on.
+bool settingsNeedNoWinHttp(bool& autoDetect)
+{
+    unsigned long perUser = 1;
+    if (queryRegistryNumber(proxyPolicyKey, perUserValue, HKEY_LOCAL_MACHINE, perUser) && perUser == 0) {
+        return false;
+    }
+    const int flags =
+        connectionSettingsFlags(queryRegistryBytes(connectionsKey, connectionsValue, HKEY_CURRENT_USER,
+                                                   longestConnectionSettings));
+    if (flags < 0 || (flags & (connectionFixedProxy | connectionScript)) != 0) {
+        return false;
+    }
+    autoDetect = (flags & connectionAutoDetect) != 0;
+    return true;
+}
+
+// Reads the rest of the settings through WinHTTP, and runs a configuration script, before
+// deadline.
+void decideFromWindowsSettings(const std::string& url, Deadline deadline, ProxyChoice& choice, const char*& mode)
+{
+    const WinHttp* http = winHttp();
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG settings{};
-    if (WinHttpGetIEProxyConfigForCurrentUser(&settings) == FALSE) {
+    if (http == nullptr || http->currentUserSettings(&settings) == FALSE) {
         return;
     }
+    ProxySources sources;
+    sources.fixedProxies = narrow(settings.lpszProxy);
     choice.autoDetect = settings.fAutoDetect != FALSE;
     if (settings.lpszAutoConfigUrl != nullptr) {
-        choice.proxy = proxyFromAutoConfiguration(url, settings.lpszAutoConfigUrl);
-        choice.autoDetect = false; // the script has spoken
+        sources.scriptAnswered = autoProxyAnswer(url, settings.lpszAutoConfigUrl, deadline, sources.scriptProxies);
+        choice.autoDetect = false; // the script speaks for the settings
     }
-    if (choice.proxy.empty() && settings.lpszProxy != nullptr) {
-        choice.proxy = proxyForScheme(narrow(settings.lpszProxy), urlScheme(url));
-    }
+    choice.proxy = proxyFromSettings(sources, urlScheme(url));
+    mode = sources.scriptAnswered ? "script" : choice.proxy.empty() ? "direct" : "fixed";
     bool bypassLocal = false;
     choice.noProxy = noProxyList(narrow(settings.lpszProxyBypass), bypassLocal);
     // "<local>": names without a dot go direct; libcurl has no such rule, so apply it here.
     if (bypassLocal && urlHost(url).find('.') == std::string::npos) {
         choice.proxy.clear();
+        mode = "bypassed";
     }
     (void)GlobalFree(settings.lpszAutoConfigUrl);
     (void)GlobalFree(settings.lpszProxy);
     (void)GlobalFree(settings.lpszProxyBypass);
 }
 
+void decideProxy(const std::string& url, Deadline deadline)
+{
+    ProxyChoice& choice = proxyChoice();
+    if (choice.decided) {
+        return;
+    }
+    choice.decided = true;
+    const std::string environment = environmentProxy(url);
+    if (!environment.empty()) {
+        const char* noProxy = std::getenv("no_proxy") != nullptr ? std::getenv("no_proxy") : std::getenv("NO_PROXY");
+        logEvent("proxy", {{"mode", "environment"},
+                           {"proxy", proxyForLog(environment)},
+                           {"no-proxy", noProxy != nullptr && *noProxy != '\0' ? "set" : "none"}});
+        return;
+    }
+    const char* mode = "direct";
+    if (!settingsNeedNoWinHttp(choice.autoDetect)) {
+        decideFromWindowsSettings(url, deadline, choice, mode);
+    }
+    logEvent("proxy", {{"mode", mode},
+                       {"proxy", choice.proxy.empty() ? "none" : choice.proxy},
+                       {"auto-detect", choice.autoDetect ? "on" : "off"}});
+}
+
 } // namespace
 
-CurlHandle openServiceRequest(const std::string& url)
+CurlHandle openServiceRequest(const std::string& url, Deadline proxyDeadline)
 {
     CurlHandle curl = makeCurlHandle();
     if (!curl) {
         return curl;
     }
-    decideProxy(url);
+    decideProxy(url, proxyDeadline);
     const ProxyChoice& choice = proxyChoice();
     curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, userAgent);
@@ -143,21 +266,30 @@ CurlHandle openServiceRequest(const std::string& url)
         curl_easy_setopt(curl.get(), CURLOPT_PROXY, proxyUrl.c_str());
         curl_easy_setopt(curl.get(), CURLOPT_NOPROXY, choice.noProxy.c_str());
         // The signed-in user's own credentials through SSPI: no password is asked for or stored.
-        curl_easy_setopt(curl.get(), CURLOPT_PROXYAUTH,
-                         static_cast<long>(CURLAUTH_NEGOTIATE | CURLAUTH_NTLM));
+        curl_easy_setopt(curl.get(), CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_NEGOTIATE | CURLAUTH_NTLM));
         curl_easy_setopt(curl.get(), CURLOPT_PROXYUSERPWD, ":");
     }
     return curl;
 }
 
-bool foundProxyAfterFailure(const std::string& url, CURLcode result)
+bool detectionMayFollow()
+{
+    const ProxyChoice& choice = proxyChoice();
+    return choice.autoDetect && choice.proxy.empty() && !choice.detectTried;
+}
+
+bool foundProxyAfterFailure(const std::string& url, CURLcode result, long long receivedBytes, Deadline deadline)
 {
     ProxyChoice& choice = proxyChoice();
-    const bool unreachable = result == CURLE_COULDNT_CONNECT || result == CURLE_COULDNT_RESOLVE_HOST;
-    if (!unreachable || !choice.autoDetect || !choice.proxy.empty() || choice.detectTried) {
+    if (!isUnreachable(result, receivedBytes) || !detectionMayFollow()) {
         return false;
     }
     choice.detectTried = true;
-    choice.proxy = proxyFromAutoConfiguration(url, nullptr);
+    std::string proxies;
+    if (autoProxyAnswer(url, {}, deadline, proxies)) {
+        choice.proxy = proxyForScheme(proxies, urlScheme(url));
+    }
+    logEvent("proxy", {{"mode", choice.proxy.empty() ? "direct" : "detected"},
+                       {"proxy", choice.proxy.empty() ? "none" : choice.proxy}});
     return !choice.proxy.empty();
 }

@@ -8,7 +8,11 @@
 #include "registry/registry.h"
 #include "trusted_publisher.h"
 #include "versions/versions.h"
+#include "wide_text.h"
 #include "windows_installer.h"
+
+#include <bcrypt.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +31,50 @@ std::string temporaryFolder()
     char folder[MAX_PATH + 1];
     const DWORD length = GetTempPathA(sizeof(folder), folder);
     return length > 0 && length < sizeof(folder) ? std::string(folder, length) : std::string();
+}
+
+// SYSTEM and the Administrators full control, passed on to what is created inside; protected,
+// so that nothing is inherited from %ProgramData%, where every user may create folders; and
+// nobody else.
+const wchar_t* const administratorsOnly = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+constexpr int mostFolderNames = 8;
+
+// A folder of this run's own for an elevated download: created new, directly in %ProgramData%,
+// under a name nobody could know in advance, and with its security given at creation. A user's
+// program can neither have planted it nor redirect it (a junction, a link) before the launcher
+// writes there. Empty when it cannot be made.
+std::string createAdministratorsFolder()
+{
+    const char* programData = std::getenv("ProgramData");
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (programData == nullptr || *programData == '\0'
+        || ConvertStringSecurityDescriptorToSecurityDescriptorW(administratorsOnly, SDDL_REVISION_1, &descriptor,
+                                                                nullptr)
+               == FALSE) {
+        return {};
+    }
+    SECURITY_ATTRIBUTES security{sizeof(security), descriptor, FALSE};
+    std::string created;
+    for (int attempt = 0; attempt < mostFolderNames && created.empty(); ++attempt) {
+        unsigned char random[16];
+        if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, random, sizeof(random), BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+            break;
+        }
+        std::string name = std::string(programData) + R"(\klv-)";
+        for (const unsigned char byte : random) {
+            char hex[3];
+            (void)std::snprintf(hex, sizeof(hex), "%02x", byte);
+            name += hex;
+        }
+        // A name that exists already was not made by this run: take another, never that one.
+        if (CreateDirectoryW(widen(name).c_str(), &security) != FALSE) {
+            created = name;
+        } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            break;
+        }
+    }
+    (void)LocalFree(descriptor);
+    return created;
 }
 
 // Where the package for version is saved: the user's Downloads folder, or where that is
@@ -81,15 +129,23 @@ bool packageIsVersion(const std::string& productVersion, const std::string& lett
 }
 
 int callJavaAPI(std::string& version, const std::string& apiUrl, const DownloadObserver& observer,
-                const std::vector<std::string>& publishers)
+                const InstallOptions& options)
 {
+    // An elevated launcher that wrote into a folder of the user's could be turned, by a link
+    // planted there, into a tool that truncates or deletes any file of the machine.
+    const std::string ownFolder = options.elevated ? createAdministratorsFolder() : std::string();
+    if (options.elevated) {
+        logEvent("download-folder", {{"folder", ownFolder.empty() ? "none" : ownFolder}});
+    }
     // The caller passes the probed version, so the file is named after the installer it holds.
-    std::string packagePath = packagePathFor(version);
+    std::string packagePath = options.elevated ? (ownFolder.empty() ? std::string()
+                                                                     : ownFolder + "\\" + installerFileName(version))
+                                               : packagePathFor(version);
     bool cancelled = false;
     FileHandle package =
         packagePath.empty() ? FileHandle(nullptr, &closeFile) : downloadInstaller(apiUrl, packagePath, observer, cancelled);
     InstallerRun run;
-    if (package && packageAccepted(package.get(), packagePath, version, publishers)) {
+    if (package && packageAccepted(package.get(), packagePath, version, options.publishers)) {
         run = runInstaller(packagePath, version, observer);
     } else if (observer.ended != nullptr) {
         observer.ended(observer.context);
@@ -98,6 +154,9 @@ int callJavaAPI(std::string& version, const std::string& apiUrl, const DownloadO
         package.reset();
         // The package is not kept: it is deleted once nothing holds it open any more.
         (void)DeleteFileA(packagePath.c_str());
+    }
+    if (!ownFolder.empty()) {
+        (void)RemoveDirectoryW(widen(ownFolder).c_str());
     }
     if (cancelled || run.cancelled || (run.ran && run.exitCode == installerUserCancelled)) {
         return installationCancelled;

@@ -31,14 +31,39 @@ std::vector<std::string> entries(const std::string& list)
     return found;
 }
 
-// Host names, IPv4 addresses and ports: letters, digits, "-", "." and one ":" before the port.
-// The text reaches libcurl as a proxy URL, so nothing else is let through.
-bool isPlainHostAndPort(const std::string& text)
+bool isPort(const std::string& text)
 {
-    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
-        return std::isalnum(c) != 0 || c == '-' || c == '.' || c == ':';
+    return !text.empty() && text.size() <= 5
+           && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+}
+
+// Host names and IPv4 addresses: letters, digits, "-" and ".".
+bool isPlainHost(const std::string& text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+        return std::isalnum(c) != 0 || c == '-' || c == '.';
     });
-    return plain && std::count(text.begin(), text.end(), ':') <= 1 && text.front() != ':';
+}
+
+// An IPv6 literal in brackets: "[fd00::1]".
+bool isBracketedAddress(const std::string& text)
+{
+    return text.size() > 2 && text.front() == '[' && text.back() == ']'
+           && std::all_of(text.begin() + 1, text.end() - 1,
+                          [](unsigned char c) { return std::isxdigit(c) != 0 || c == ':' || c == '.'; });
+}
+
+// "host:port", "host", "[v6]:port" or "[v6]" as "host:port", a missing port being 80 as
+// Windows takes it; empty for anything else. The text reaches libcurl as a proxy URL, so
+// nothing else is let through.
+std::string hostAndPort(const std::string& text)
+{
+    const std::string::size_type close = text.rfind(']');
+    const std::string::size_type colon = text.rfind(':');
+    const bool hasPort = colon != std::string::npos && (close == std::string::npos || colon > close);
+    const std::string host = hasPort ? text.substr(0, colon) : text;
+    const std::string port = hasPort ? text.substr(colon + 1) : "80";
+    return (isPlainHost(host) || isBracketedAddress(host)) && isPort(port) ? host + ":" + port : std::string();
 }
 
 } // namespace
@@ -54,7 +79,8 @@ std::string proxyForScheme(const std::string& proxyList, const std::string& sche
         if (schemeEnd != std::string::npos && lowered(proxy.substr(0, schemeEnd)) == "http") {
             proxy = proxy.substr(schemeEnd + 3);
         }
-        if (!isPlainHostAndPort(proxy)) {
+        proxy = hostAndPort(proxy);
+        if (proxy.empty()) {
             continue;
         }
         if (equals == std::string::npos) {
@@ -79,7 +105,7 @@ std::string noProxyList(const std::string& bypassList, bool& bypassLocal)
         if (entry.rfind("*.", 0) == 0) {
             entry = entry.substr(2);
         }
-        if (isPlainHostAndPort(entry) && entry.find(':') == std::string::npos) {
+        if (isPlainHost(entry)) {
             list += (list.empty() ? "" : ",") + lowered(entry);
         }
     }
@@ -101,4 +127,44 @@ std::string urlHost(const std::string& url)
     const std::string::size_type start = schemeEnd + 3;
     const std::string::size_type end = url.find_first_of(":/?#", start);
     return lowered(url.substr(start, end == std::string::npos ? std::string::npos : end - start));
+}
+
+std::string proxyFromSettings(const ProxySources& sources, const std::string& scheme)
+{
+    // A script's answer stands, DIRECT included; the fixed proxy is only for a script that
+    // could not be fetched or run, as Windows has it.
+    return sources.scriptAnswered ? proxyForScheme(sources.scriptProxies, scheme)
+                                  : proxyForScheme(sources.fixedProxies, scheme);
+}
+
+std::vector<const char*> proxyVariables(const std::string& scheme)
+{
+    // libcurl reads http_proxy only in lower case: a CGI program's HTTP_PROXY comes from a
+    // request header.
+    if (scheme == "http") {
+        return {"http_proxy", "all_proxy", "ALL_PROXY"};
+    }
+    return {"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"};
+}
+
+std::string proxyForLog(const std::string& proxyUrl)
+{
+    const std::string::size_type schemeEnd = proxyUrl.find("://");
+    std::string rest = schemeEnd == std::string::npos ? proxyUrl : proxyUrl.substr(schemeEnd + 3);
+    // Credentials never reach the log: "user:password@host:port" is logged as "host:port".
+    const std::string::size_type at = rest.rfind('@');
+    rest = at == std::string::npos ? rest : rest.substr(at + 1);
+    return rest.substr(0, rest.find_first_of("/?#"));
+}
+
+int connectionSettingsFlags(const std::vector<unsigned char>& data)
+{
+    // A version, a change counter and the flags, each a little-endian 32-bit number.
+    constexpr std::size_t flagsEnd = 12;
+    if (data.size() < flagsEnd) {
+        return -1;
+    }
+    const unsigned flags = data[8] | (data[9] << 8U) | (data[10] << 16U) | (data[11] << 24U);
+    constexpr unsigned knownFlags = connectionDirect | connectionFixedProxy | connectionScript | connectionAutoDetect;
+    return (flags & ~knownFlags) == 0 ? static_cast<int>(flags) : -1;
 }

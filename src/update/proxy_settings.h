@@ -3,11 +3,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The proxy for a URL of scheme ("http" or "https") from a WinHTTP proxy list: either one
 // "host:port" for every scheme, or per-scheme entries "http=host:port;https=host:port"
 // separated by ";" or spaces. Empty when the list names none for that scheme. Only plain host
-// names, addresses and ports are taken; anything else is refused.
+// names, IPv4 addresses and bracketed IPv6 addresses with or without a port are taken (without
+// one, port 80, as Windows reads such an entry); anything else is refused.
 std::string proxyForScheme(const std::string& proxyList, const std::string& scheme);
 
 // A WinHTTP bypass list ("*.corp.example;<local>;10.0.0.1") as a libcurl no-proxy list
@@ -18,3 +20,28 @@ std::string noProxyList(const std::string& bypassList, bool& bypassLocal);
 // The scheme and host of url ("https", "api.adoptium.net"), lower-cased; empty when it has none.
 std::string urlScheme(const std::string& url);
 std::string urlHost(const std::string& url);
+
+// What the user's Windows settings say about the proxy, as WinHTTP reports it.
+struct ProxySources {
+    bool scriptAnswered = false; // a configuration script (or WPAD) was fetched and run
+    std::string scriptProxies;   // its answer as a WinHTTP proxy list; empty for DIRECT
+    std::string fixedProxies;    // the fixed proxy list of the same settings
+};
+
+// The proxy ("host:port") for a URL of scheme; empty for a direct connection.
+std::string proxyFromSettings(const ProxySources& sources, const std::string& scheme);
+
+// The environment variables that libcurl reads for a URL of scheme, in its order.
+std::vector<const char*> proxyVariables(const std::string& scheme);
+
+// A proxy URL from the environment as the log may show it: host and port, without scheme,
+// credentials or path.
+std::string proxyForLog(const std::string& proxyUrl);
+
+// The flags of the user's DefaultConnectionSettings registry value (connection* below), or -1
+// when the data is too short or names flags that no Windows writes.
+constexpr int connectionDirect = 0x1;
+constexpr int connectionFixedProxy = 0x2;
+constexpr int connectionScript = 0x4;
+constexpr int connectionAutoDetect = 0x8;
+int connectionSettingsFlags(const std::vector<unsigned char>& data);

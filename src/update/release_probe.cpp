@@ -22,6 +22,10 @@ namespace {
 constexpr long probeBudgetMilliseconds = 7000;
 // A retry with less time than this left is not worth starting.
 constexpr long shortestRetryMilliseconds = 1000;
+// Where a direct request that cannot connect is followed by proxy detection, it may take this
+// share of the budget to connect, so that the detection and the retry have the rest: a firewall
+// that drops packets without a word is told from a slow link this way.
+constexpr long connectShareWhenDetecting = 2;
 
 long millisecondsSince(std::chrono::steady_clock::time_point start)
 {
@@ -31,12 +35,23 @@ long millisecondsSince(std::chrono::steady_clock::time_point start)
 
 // One header-only request; the service's redirect itself names the installer, so it is not
 // followed.
-CURLcode probe(const std::string& apiUrl, std::string& headerBuffer, long milliseconds)
+CURLcode probe(const std::string& apiUrl, std::string& headerBuffer, Deadline deadline)
 {
     const auto started = std::chrono::steady_clock::now();
-    const CurlHandle curl = openServiceRequest(apiUrl);
+    // A configuration script that has not answered by half the time left is given up, and the
+    // request goes direct with the other half.
+    const CurlHandle curl = openServiceRequest(apiUrl, started + (deadline - started) / 2);
     if (!curl) {
         return CURLE_FAILED_INIT;
+    }
+    // Whatever the proxy look-up took comes off the request's own time.
+    const long milliseconds = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+    if (milliseconds <= 0) {
+        return CURLE_OPERATION_TIMEDOUT;
+    }
+    if (detectionMayFollow()) {
+        curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS, milliseconds / connectShareWhenDetecting);
     }
     curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_ACCEPT_ENCODING, "");
@@ -60,15 +75,17 @@ CURLcode probe(const std::string& apiUrl, std::string& headerBuffer, long millis
 
 bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std::string& javaVerURL)
 {
+    // One budget for the whole probe: proxy look-ups, detection and every request.
     const auto started = std::chrono::steady_clock::now();
+    const Deadline deadline = started + std::chrono::milliseconds(probeBudgetMilliseconds);
     std::string headerBuffer;
-    CURLcode result = probe(apiUrl, headerBuffer, probeBudgetMilliseconds);
-    if (foundProxyAfterFailure(apiUrl, result)) {
-        const long left = probeBudgetMilliseconds - millisecondsSince(started);
-        if (left >= shortestRetryMilliseconds) {
-            headerBuffer.clear();
-            result = probe(apiUrl, headerBuffer, left);
-        }
+    CURLcode result = probe(apiUrl, headerBuffer, deadline);
+    // Detection must leave time for the request it is for.
+    const Deadline detectionDeadline = deadline - std::chrono::milliseconds(shortestRetryMilliseconds);
+    if (foundProxyAfterFailure(apiUrl, result, static_cast<long long>(headerBuffer.size()), detectionDeadline)
+        && probeBudgetMilliseconds - millisecondsSince(started) >= shortestRetryMilliseconds) {
+        headerBuffer.clear();
+        result = probe(apiUrl, headerBuffer, deadline);
     }
     // Headers of a transfer that failed or timed out are not trusted, even when partial.
     javaVerURL = result == CURLE_OK ? versionFromHeaders(headerBuffer) : std::string();

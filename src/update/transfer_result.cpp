@@ -73,3 +73,11 @@ long retryAfterSeconds(const std::string& value, long mostSeconds)
     }
     return seconds < mostSeconds ? seconds : mostSeconds;
 }
+
+bool isUnreachable(int curlCode, long long receivedBytes)
+{
+    constexpr int couldNotResolve = 6;
+    constexpr int couldNotConnect = 7;
+    constexpr int timedOut = 28;
+    return curlCode == couldNotResolve || curlCode == couldNotConnect || (curlCode == timedOut && receivedBytes == 0);
+}

@@ -16,3 +16,9 @@ bool isTransientFailure(int curlCode, long httpStatus);
 // The wait a Retry-After value asks for, in seconds, at most mostSeconds; -1 when the value is
 // not a plain number of seconds (the date form is not trusted: clocks differ).
 long retryAfterSeconds(const std::string& value, long mostSeconds);
+
+// True when a direct request that ended with curlCode, having received receivedBytes, could
+// not reach the host at all: the name did not resolve, the connection was refused, or nothing
+// came back before the time ran out (a firewall that drops packets without a word). Only then
+// is a proxy worth looking for.
+bool isUnreachable(int curlCode, long long receivedBytes);

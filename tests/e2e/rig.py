@@ -28,6 +28,8 @@ LAUNCHER = BUILD_DIR / "klv-launcher.exe"
 JAVAW = BUILD_DIR / "tests" / "helpers" / "javaw.exe"
 BOXWATCH = BUILD_DIR / "tests" / "helpers" / "boxwatch.exe"
 EXIT_WITH = BUILD_DIR / "tests" / "helpers" / "exit-with.exe"
+AS_USER = BUILD_DIR / "tests" / "helpers" / "as-user.exe"
+HOLD_MUTEX = BUILD_DIR / "tests" / "helpers" / "hold-mutex.exe"
 MSI_DIR = BUILD_DIR / "tests" / "msi"
 
 RUNTIME_RECORDS = r"HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE"
@@ -41,6 +43,11 @@ def runtime_folder(dotted):
     """Where the runtime's installer puts the runtime of a dotted version (with a trailing
     backslash, as its "Path" record has it)."""
     return rf"C:\Program Files (x86)\Eclipse Adoptium\jre-{dotted}-hotspot" + "\\"
+
+
+def windows_path(path):
+    """A Linux path as Wine's Z: drive shows it."""
+    return "Z:" + str(path).replace("/", "\\")
 
 
 def _quiet_env(**extra):
@@ -238,6 +245,11 @@ class Prefix:
             out = output.read()
         return [line.rsplit("\\", 1)[1] for line in out.splitlines() if line.startswith(key + "\\")]
 
+    def launcher_log(self):
+        """The launcher's log of the user, or "" when there is none."""
+        logs = list(self.windows_to_unix(r"C:\users").glob("*/AppData/Local/Marveth/KLV/klv-launcher.log"))
+        return logs[0].read_text(encoding="utf-8") if logs else ""
+
     def downloads_folders(self):
         return list(self.windows_to_unix(r"C:\users").glob("*/Downloads"))
 
@@ -300,12 +312,13 @@ class Prefix:
         raise AssertionError(f"the box {box.caption!r} did not close on clicks on {button!r}")
 
     def run_launcher(self, answers=(), timeout=120, on_box=None, profile=None, kill_when=None, on_tick=None,
-                     trace=True):
+                     trace=True, elevated=False):
         """Runs the launcher and answers each message box with the next button of answers. Returns
         what happened, with the boxes in the order they appeared. A profile (a Windows path)
         replaces the user's profile folder that the launcher sees; once kill_when() is true, the
         launcher is killed, as when its console window is closed or the user logs off; on_tick()
-        runs between looks for boxes."""
+        runs between looks for boxes. The launcher runs as a user without administrator rights
+        (as-user), unless elevated: Wine gives every process an administrator's token."""
         answers = list(answers)
         trace_file = self.root / "trace.txt"
         started = time.monotonic()
@@ -313,9 +326,10 @@ class Prefix:
             # Wine traces every ShellExecuteEx call with its fields ("exec"), and reports each
             # FlashWindowEx call that it accepts (a valid record for a live window) as a
             # semi-stub ("win"), so both can be checked from outside.
-            command = ["wine", str(LAUNCHER)]
+            command = [windows_path(LAUNCHER)]
             if profile:
-                command = ["wine", str(BOXWATCH), "run", profile.encode().hex(), "Z:" + str(LAUNCHER).replace("/", "\\")]
+                command = [windows_path(BOXWATCH), "run", profile.encode().hex(), windows_path(LAUNCHER)]
+            command = ["wine", *([] if elevated else [windows_path(AS_USER)]), *command]
             channels = "-all,trace+exec,fixme+win,trace+win" if trace else "-all"
             self.launcher = launcher = subprocess.Popen(command, env=self.env(WINEDEBUG=channels),
                                         stdout=subprocess.DEVNULL, stderr=trace)
@@ -382,7 +396,8 @@ class ReleaseService:
         self.probe = "redirect"   # redirect | garbage | custom | stall | status | huge
         self.probe_headers = []   # for "custom": (name, value) pairs of the redirect
         self.probe_status = 307   # for "status": the status of an otherwise good redirect
-        self.download = "ok"      # ok | missing | short | stall | silent | loop | slow | drip
+        self.download = "ok"      # ok | missing | short | cut | stall | silent | loop | slow | drip
+        self.ranges = []          # the Range and If-Range of each ranged installer request
         self.closed_by_client = threading.Event()
         self.release_location = None  # where the release host sends the download, if not on
         self.pac = ""             # a proxy configuration script, served at /proxy.pac
@@ -490,7 +505,20 @@ class ReleaseService:
         handler.end_headers()
 
     def answer_installer(self, handler, head):
-        if self.download == "missing":
+        first = [r for r in self.requests if r == ("GET", self.installer_path())] == [("GET", handler.path)]
+        if handler.headers.get("Range"):
+            self.ranges.append((handler.headers["Range"], handler.headers.get("If-Range")))
+            if self.download == "cut" and handler.headers.get("If-Range") == '"klv-1"':
+                start = int(handler.headers["Range"].removeprefix("bytes=").rstrip("-"))
+                handler.send_response(206)
+                handler.send_header("Content-Range", f"bytes {start}-{len(self.installer) - 1}/{len(self.installer)}")
+                handler.send_header("Content-Length", str(len(self.installer) - start))
+                handler.end_headers()
+                handler.wfile.write(self.installer[start:])
+                return
+        # A peer that stalls or never answers does so once; the launcher's next attempt is told
+        # that the installer is gone, which is not worth another.
+        if self.download == "missing" or (self.download in ("stall", "silent") and not first and not head):
             self.send(handler, 404, b"" if head else b"not found")
             return
         if self.download == "silent":
@@ -502,6 +530,9 @@ class ReleaseService:
         handler.send_response(200)
         handler.send_header("Content-Type", "application/x-msi")
         handler.send_header("Content-Length", str(len(self.installer)))
+        if self.download == "cut":
+            handler.send_header("Accept-Ranges", "bytes")
+            handler.send_header("ETag", '"klv-1"')
         handler.end_headers()
         if head:
             return
@@ -510,7 +541,7 @@ class ReleaseService:
             handler.wfile.write(self.installer)
             handler.wfile.flush()
             self.body_seconds.append(time.monotonic() - started)
-        elif self.download == "short":
+        elif self.download in ("short", "cut"):
             handler.wfile.write(self.installer[: len(self.installer) // 2])
             handler.close_connection = True
         elif self.download == "stall":
@@ -549,11 +580,12 @@ def close_listener(listener):
 
 
 class TcpPeer:
-    """A listener on 127.0.0.1 that hands each connection to handle() on a thread of its own."""
+    """A listener on 127.0.0.1 (or host) that hands each connection to handle() on a thread of
+    its own."""
 
-    def __init__(self, port):
+    def __init__(self, port, host="127.0.0.1"):
         self.connections, self.stop_event = 0, threading.Event()
-        self.listener = socket.create_server(("127.0.0.1", port))
+        self.listener = socket.create_server((host, port))
         threading.Thread(target=self.serve, daemon=True).start()
 
     def serve(self):
@@ -597,9 +629,9 @@ class Proxy(TcpPeer):
     """A stand-in HTTP proxy that records the request line of everything it forwards: CONNECT
     tunnels for HTTPS, absolute URIs for HTTP. With refuse, it answers every request with 407."""
 
-    def __init__(self, port, refuse=False):
+    def __init__(self, port, refuse=False, host="127.0.0.1"):
         self.refuse, self.requests, self.port = refuse, [], port
-        super().__init__(port)
+        super().__init__(port, host)
 
     def handle(self, client):
         with client:

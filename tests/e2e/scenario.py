@@ -31,16 +31,16 @@ class Scenario(unittest.TestCase):
         self.addCleanup(self.service.close)
         self.prefix.install_application()
 
-    def assertStarted(self, run, folder):
-        """javaw.exe from folder was started, once, as the application's launcher must start it."""
+    def assertStarted(self, run, folder, verb="open"):
+        """javaw.exe from folder was started, once, as the application's launcher must start it:
+        with "open" by a user's launcher, with "runas" by an elevated one."""
         starts = [call for call in run.shell_calls if call.file.endswith("javaw.exe")]
         self.assertEqual(len(starts), 1, run.shell_calls)
         call = starts[0]
         self.assertEqual(call.file, folder + r"bin\javaw.exe")
         self.assertEqual(call.parameters, rig.APPLICATION_ARGS)
         self.assertEqual(call.directory, rig.APPLICATION_DIR)
-        # Wine runs every process with an administrator token, so the elevation is passed on.
-        self.assertEqual(call.verb, "runas")
+        self.assertEqual(call.verb, verb)
         # SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC, and no SEE_MASK_FLAG_NO_UI
         self.assertEqual(call.mask, 0x140)
         self.assertEqual(call.show, 0)  # SW_HIDE
@@ -49,4 +49,5 @@ class Scenario(unittest.TestCase):
         self.assertEqual(record["module"], folder + r"bin\javaw.exe")
         self.assertEqual(record["commandline"], f'"{folder}bin\\javaw.exe" {rig.APPLICATION_ARGS}')
         self.assertEqual(record["directory"], rig.APPLICATION_DIR)
+        self.assertEqual(record["elevated"], "yes" if verb == "runas" else "no")
         return record

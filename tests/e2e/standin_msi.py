@@ -54,40 +54,56 @@ _TEMPLATE = """<?xml version="1.0" encoding="utf-8"?>
 OUTCOMES = ("installs", "reboot", "fails", "changes-package")
 
 
-def signing_certificate():
-    """A self-signed code-signing certificate and its key, made once per build folder."""
-    cert, key = rig.MSI_DIR / "signer.pem", rig.MSI_DIR / "signer-key.pem"
-    if not cert.exists():
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
-                        "-days", "3650", "-subj", "/CN=KLV test signer", "-addext", "extendedKeyUsage=codeSigning"],
+PUBLISHER = "Eclipse.org Foundation, Inc."
+
+
+def signing_certificate(organisation=PUBLISHER):
+    """A code-signing certificate for organisation and its key, issued by a throw-away test root
+    and made once per build folder; the chain file holds both certificates."""
+    root, root_key = rig.MSI_DIR / "root.pem", rig.MSI_DIR / "root-key.pem"
+    if not root.exists():
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", root_key, "-out", root,
+                        "-days", "3650", "-subj", "/CN=KLV test root", "-addext", "basicConstraints=critical,CA:TRUE"],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return cert, key
+    name = organisation.split(".")[0].split(",")[0].lower()
+    chain, key, request = (rig.MSI_DIR / f"signer-{name}{suffix}" for suffix in (".pem", "-key.pem", ".csr"))
+    if not chain.exists():
+        subprocess.run(["openssl", "req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", request,
+                        "-subj", f"/CN=KLV test signer/O={organisation}"],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        extensions = rig.MSI_DIR / "signer.ext"
+        extensions.write_text("extendedKeyUsage=codeSigning\n")
+        leaf = subprocess.run(["openssl", "x509", "-req", "-in", request, "-CA", root, "-CAkey", root_key,
+                               "-CAcreateserial", "-days", "3650", "-extfile", extensions],
+                              check=True, capture_output=True).stdout
+        chain.write_bytes(leaf + root.read_bytes())
+    return chain, key
 
 
-def build(dotted, outcome="installs", signed=True):
+def build(dotted, outcome="installs", signed=True, publisher=PUBLISHER):
     """The path of an installer for the dotted version: "installs" ends with exit code 0,
     "reboot" installs and asks for a restart (3010), "fails" rolls back and ends non-zero,
     "changes-package" installs after trying to write to and delete the package it runs from
     (C:\\write-attempt.txt tells how that went)."""
     assert outcome in OUTCOMES
     rig.MSI_DIR.mkdir(parents=True, exist_ok=True)
-    msi = rig.MSI_DIR / f"jre-{dotted}-{outcome}-{'signed' if signed else 'unsigned'}.msi"
+    signer = publisher.split(".")[0].split(",")[0].lower() if signed else "unsigned"
+    msi = rig.MSI_DIR / f"jre-{dotted}-{outcome}-{signer}.msi"
     if msi.exists():
         return msi
     if signed:
-        cert, key = signing_certificate()
+        cert, key = signing_certificate(publisher)
         unsigned = build(dotted, outcome, signed=False)
         subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", unsigned, "-out", msi],
                        check=True, stdout=subprocess.DEVNULL)
         return msi
-    major, _, update, build_number = dotted.split(".")
     names = uuid.uuid5(uuid.NAMESPACE_URL, f"klv-standin-{dotted}-{outcome}")
     # wixl looks for the packaged files beside the source, by relative name.
     shutil.copy(rig.JAVAW, rig.MSI_DIR / "javaw.exe")
     shutil.copy(rig.EXIT_WITH, rig.MSI_DIR / "exit-with.exe")
     wxs = msi.with_suffix(".wxs")
     wxs.write_text(_TEMPLATE.format(
-        dotted=dotted, msi_version=f"{major}.{update}.{build_number}", upgrade=uuid.uuid5(names, "upgrade"),
+        dotted=dotted, msi_version=dotted, upgrade=uuid.uuid5(names, "upgrade"),
         guid1=uuid.uuid5(names, "javaw"), guid2=uuid.uuid5(names, "step"), guid3=uuid.uuid5(names, "records"),
         javaw="javaw.exe", exit_with="exit-with.exe",
         step_exit_code='0 &quot;[OriginalDatabase]&quot;' if outcome == "changes-package" else "7",

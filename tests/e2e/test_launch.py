@@ -10,10 +10,10 @@ from box_texts import TEXTS
 
 
 class LaunchScenario(scenario.Scenario):
-    def assertStartedApplication(self, run, folder):
+    def assertStartedApplication(self, run, folder, verb="open"):
         self.assertEqual(run.exit_code, 0)
         self.assertEqual(len(run.shell_calls), 1, run.shell_calls)
-        return self.assertStarted(run, folder)
+        return self.assertStarted(run, folder, verb)
 
 
 class InstalledRuntimeIsNewest(LaunchScenario):
@@ -22,11 +22,11 @@ class InstalledRuntimeIsNewest(LaunchScenario):
         # The application keeps running for a while; the launcher must not wait for it.
         linger = 15
         self.prefix.extra_env["KLV_JAVAW_LINGER_SECONDS"] = str(linger)
-        run = self.prefix.run_launcher()
+        # An elevated launcher passes its elevation on.
+        run = self.prefix.run_launcher(elevated=True)
         self.assertEqual(run.boxes, [])
         self.assertLess(run.seconds, linger)
-        record = self.assertStartedApplication(run, folder)
-        self.assertEqual(record["elevated"], "yes")
+        record = self.assertStartedApplication(run, folder, verb="runas")
         self.assertNotIn("ended", record)
         self.assertEqual(self.service.requests, [("HEAD", rig.API_PATH)])
 
@@ -74,6 +74,14 @@ class NoVersionFromTheService(LaunchScenario):
         # The probe's whole budget is 7 s.
         self.assertGreater(run.seconds, 6)
         self.assertLess(run.seconds, 15)
+
+
+class InstalledRuntimeIsNewerThanTheServices(LaunchScenario):
+    def test_starts_it_without_offering_the_older_one(self):
+        folder = self.prefix.install_runtime("8.0.442.6")
+        run = self.prefix.run_launcher()
+        self.assertEqual(run.boxes, [])
+        self.assertStartedApplication(run, folder)
 
 
 class SeveralRuntimes(LaunchScenario):

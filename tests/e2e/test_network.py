@@ -150,6 +150,32 @@ class UsersProxy(NetworkScenario):
         self.assertInstallsAndStarts()
         self.assertEqual(len(proxy.requests), 3)
 
+    def test_a_proxy_named_without_a_port_is_on_port_80(self):
+        proxy = self.start(rig.Proxy(80, host="127.0.0.2"))
+        self.https_service()
+        self.prefix.set_proxy_settings(proxy="https=127.0.0.2")
+        self.assertInstallsAndStarts()
+        self.assertIn(f"CONNECT localhost:{HTTPS_PORT} HTTP/1.1", proxy.requests)
+
+    def test_http_proxy_of_the_environment_leaves_an_https_service_to_the_windows_settings(self):
+        proxy = self.start(rig.Proxy(PROXY_PORT))
+        self.https_service()
+        self.prefix.set_proxy_settings(proxy=f"127.0.0.1:{PROXY_PORT}")
+        self.prefix.extra_env["http_proxy"] = f"http://127.0.0.1:{CLOSED_PORT}"
+        self.assertInstallsAndStarts()
+        self.assertIn(f"CONNECT localhost:{HTTPS_PORT} HTTP/1.1", proxy.requests)
+
+    def test_a_script_server_that_never_answers_costs_the_start_at_most_the_probes_time(self):
+        self.start(rig.RawService(RAW_PORT, "silent"))
+        self.prefix.set_proxy_settings(script=f"http://127.0.0.1:{RAW_PORT}/proxy.pac")
+        folder = self.prefix.install_runtime("8.0.432.6")
+        run = self.prefix.run_launcher(timeout=60)
+        self.assertEqual(run.boxes, [])
+        self.assertStarted(run, folder)
+        self.assertLess(run.seconds, 8)
+        # Given up, the script's look-up left the probe time to go direct.
+        self.assertEqual(self.service.requests, [("HEAD", rig.API_PATH)])
+
     def test_a_proxy_that_refuses_or_is_down_ends_like_an_unreachable_service(self):
         self.start(rig.Proxy(PROXY_PORT, refuse=True))
         for port in (PROXY_PORT, CLOSED_PORT):

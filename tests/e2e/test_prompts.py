@@ -47,7 +47,8 @@ class UpdateScenario(scenario.Scenario):
         self.assertEqual(call.show, 0)
         self.assertEqual(call.file.lower(), r"c:\windows\system32\msiexec.exe")
         self.assertRegex(call.parameters, r'^/i "C:\\users\\[^\\]+\\Downloads\\OPENJDK8U-jre_x86-32_windows_hotspot_'
-                         + re.escape(self.offered) + r'\.msi"$')
+                         + re.escape(self.offered) + r'\.msi" REBOOT=ReallySuppress /l\*v "C:\\users\\[^\\]+\\AppData'
+                         r'\\Local\\Marveth\\KLV\\msiexec-' + re.escape(self.offered) + r'\.log"$')
         self.assertEqual(call.directory, "")
 
     def assertDownloadsEmpty(self):
@@ -79,6 +80,9 @@ class NoRuntimeInstalled(UpdateScenario):
         self.assertDownloadsEmpty()
         self.assertEqual(self.service.requests,
                          [("HEAD", rig.API_PATH), ("GET", rig.API_PATH), ("GET", self.service.installer_path())])
+        self.assertRegex(self.prefix.launcher_log(), r"(?s) question asked=noJava offered=8u432b06 installed=none "
+                         r"answer=yes\r\n.* installation result=installed version=8u432b06\r\n.* end "
+                         r"outcome=application-started exit-code=0\r\n$")
 
     def test_yes_with_a_failing_installer_ends_with_the_installation_failed_message(self):
         self.offer_installer("fails")
@@ -89,6 +93,9 @@ class NoRuntimeInstalled(UpdateScenario):
         self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), [])
         self.assertNothingStarted(run)
         self.assertDownloadsEmpty()
+        self.assertRegex(self.prefix.launcher_log(), r"(?s) offered=8u432b06 installed=none answer=yes\r\n.* "
+                         r"installer-log kept=C:\\users\\[^\\]+\\AppData\\Local\\Marveth\\KLV\\msiexec-8u432b06\.log\r\n"
+                         r".* installation result=failed .* end outcome=not-started exit-code=1\r\n$")
 
     def test_a_restart_required_by_the_installer_counts_as_installed(self):
         self.offer_installer("reboot")
@@ -150,28 +157,34 @@ class OldRuntimeListedAfterTheNewOne(UpdateScenario):
 class FailedDownloads(UpdateScenario):
     """A download that does not complete is never run, and ends like a failed installation."""
 
-    def run_failed_download(self):
+    def run_failed_download(self, left=()):
         self.offer_installer()
         run = self.prefix.run_launcher(answers=["yes", "ok"], timeout=180)
         self.assertBoxes(run, ["noJava", "errorJava"])
         self.assertEqual(run.exit_code, 1)
         self.assertInstallerRan(run, False)
         self.assertNothingStarted(run)
-        self.assertDownloadsEmpty()
+        self.assertEqual(self.prefix.downloads(), list(left))
         return run
 
     def test_not_found_after_the_redirect(self):
         self.service.download = "missing"
-        self.run_failed_download()
+        # A file of the user's under the installer's name is left as it is.
+        [downloads] = self.prefix.downloads_folders()
+        own = downloads / f"OPENJDK8U-jre_x86-32_windows_hotspot_{self.offered}.msi"
+        own.write_bytes(b"the user's own")
+        self.run_failed_download(left=[own.name])
+        self.assertEqual(own.read_bytes(), b"the user's own")
 
     def test_a_body_cut_short(self):
         self.service.download = "short"
         self.run_failed_download()
 
-    def test_a_stalled_transfer_is_given_up(self):
+    def test_a_stalled_transfer_is_given_up_and_tried_again(self):
         self.service.download = "stall"
         run = self.run_failed_download()
         self.assertGreater(run.seconds, 55)
+        self.assertEqual(self.service.requests.count(("GET", self.service.installer_path())), 2)
 
 
 
@@ -184,6 +197,21 @@ class InstallerTrust(UpdateScenario):
         self.assertInstallerRan(run, False)
         self.assertNothingStarted(run)
         self.assertDownloadsEmpty()
+
+    def test_a_package_of_another_publisher_or_an_older_version_is_never_run(self):
+        for name, package, refusal in (
+                ("another publisher", standin_msi.build(self.offered_dotted, publisher="Other Signing Corp"),
+                 'signer="Other Signing Corp" verdict=refused'),
+                ("an older version", standin_msi.build("8.0.422.5"),
+                 "product-version=8.0.422.5 offered=8u432b06 verdict=refused")):
+            with self.subTest(name):
+                self.service.installer = package.read_bytes()
+                run = self.prefix.run_launcher(answers=["yes", "ok"])
+                self.assertBoxes(run, ["noJava", "errorJava"])
+                self.assertInstallerRan(run, False)
+                self.assertNothingStarted(run)
+                self.assertDownloadsEmpty()
+                self.assertIn(refusal, self.prefix.launcher_log())
 
     def test_no_other_program_can_change_the_package_while_it_installs(self):
         self.offer_installer("changes-package")
@@ -359,6 +387,67 @@ class UnusualProfiles(UpdateScenario):
 
     def test_a_chinese_name_on_a_german_system(self):
         self.install_with_profile("张伟")
+
+
+class Recovery(UpdateScenario):
+    def test_a_download_cut_off_halfway_is_resumed(self):
+        self.service.download = "cut"
+        self.offer_installer()
+        run = self.prefix.run_launcher(answers=["yes"])
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(len(installer_runs(run)), 1)
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        half = len(self.service.installer) // 2
+        self.assertEqual(self.service.ranges, [(f"bytes={half}-", '"klv-1"')])
+
+    def test_the_installation_waits_for_another_one_to_finish(self):
+        self.offer_installer()
+        holder = subprocess.Popen(["wine", str(rig.HOLD_MUTEX), r"Global\_MSIExecute", "6000"], env=self.prefix.env())
+        self.addCleanup(holder.wait)
+        time.sleep(2)
+        run = self.prefix.run_launcher(answers=["yes"])
+        self.assertEqual(holder.wait(30), 0)
+        self.assertEqual(run.exit_code, 0)
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertIn(" installer-busy waited-ms=", self.prefix.launcher_log())
+        self.assertGreater(run.seconds, 3)
+
+    def test_cancelling_windows_installer_keeps_the_installed_runtime(self):
+        folder = self.prefix.install_runtime("8.0.422.5")
+        self.offer_installer()
+        # A stand-in msiexec.exe that ends as Windows Installer does when its user cancels.
+        shutil.copy(rig.EXIT_WITH, self.prefix.windows_to_unix(r"C:\windows\system32\msiexec.exe"))
+        self.prefix.extra_env.update(WINEDLLOVERRIDES="mscoree,mshtml=;msiexec.exe=n", KLV_EXIT_WITH="1602")
+        run = self.prefix.run_launcher(answers=["yes"])
+        self.assertBoxes(run, ["newJava"])
+        self.assertEqual(run.exit_code, 0)
+        self.assertStarted(run, folder)
+
+    def test_a_version_that_failed_twice_is_not_offered_again(self):
+        folder = self.prefix.install_runtime("8.0.422.5")
+        self.offer_installer("fails")
+        for _ in range(2):
+            self.assertBoxes(self.prefix.run_launcher(answers=["yes", "ok"]), ["newJava", "errorJava"])
+        run = self.prefix.run_launcher()
+        self.assertEqual(run.boxes, [])
+        self.assertStarted(run, folder)
+        self.assertIn(" not-offered version=8u432b06 failed-installations=2 ", self.prefix.launcher_log())
+
+
+class ElevatedLauncher(UpdateScenario):
+    def test_downloads_only_into_a_folder_of_its_own_for_administrators(self):
+        program_data = self.prefix.windows_to_unix(r"C:\ProgramData")
+        before = sorted(program_data.rglob("*"))
+        self.offer_installer()
+        run = self.prefix.run_launcher(answers=["yes"], elevated=True)
+        self.assertEqual(run.exit_code, 0)
+        [installer] = installer_runs(run)
+        self.assertRegex(installer.parameters, r'^/i "C:\\ProgramData\\klv-[0-9a-f]{32}\\OPENJDK8U-jre_x86-32_windows_'
+                                               r'hotspot_8u432b06\.msi" ')
+        self.assertStarted(run, rig.runtime_folder("8.0.432.6"), verb="runas")
+        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.432.6"])
+        self.assertDownloadsEmpty()
+        self.assertEqual(sorted(program_data.rglob("*")), before)
 
 
 class MirrorNamedByPolicy(UpdateScenario):

@@ -2,6 +2,7 @@
 // a custom action, so that Windows Installer rolls the installation back. With a second
 // argument, a path, it first tries to open that file for writing and to delete it, as another
 // program of the user could, and records in C:\write-attempt.txt whether either was refused.
+// Standing in for msiexec.exe, whose arguments are its own, it ends with KLV_EXIT_WITH instead.
 #include <windows.h>
 
 #include <cstdio>
@@ -45,6 +46,10 @@ void tryToChange(const char* path)
 
 int main(int argc, char** argv)
 {
+    const char* standIn = std::getenv("KLV_EXIT_WITH");
+    if (standIn != nullptr) {
+        return std::atoi(standIn);
+    }
     if (argc > 2) {
         tryToChange(argv[2]);
     }

@@ -21,17 +21,15 @@ std::string recordPath()
     return beside.substr(0, beside.find_last_of('\\') + 1) + "javaw-started.txt";
 }
 
+// Runs with administrator rights: its token holds the Administrators group. (Under Wine,
+// TokenElevation says "elevated" for every token, restricted ones included.)
 bool tokenIsElevated()
 {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return false;
-    }
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    const BOOL ok = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size);
-    CloseHandle(token);
-    return ok && elevation.TokenIsElevated != 0;
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(administrators);
+    BOOL member = FALSE;
+    return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size)
+           && CheckTokenMembership(nullptr, administrators, &member) && member;
 }
 
 } // namespace

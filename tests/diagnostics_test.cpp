@@ -1,0 +1,79 @@
+// The launcher's log: what a line looks like, where it goes, and that nothing stops the
+// launcher when it cannot be written.
+#include "diagnostics/log.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string scratchFolder()
+{
+    char temp[MAX_PATH];
+    EXPECT_GT(GetTempPathA(MAX_PATH, temp), 0U);
+    const std::string folder = std::string(temp) + "klv-log-test";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::string contents(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+TEST(LauncherLog, LinesAreOneLineEachWhateverTheirValues)
+{
+    EXPECT_EQ(logLine("T", 7, "probe", {{"host", "api.adoptium.net"}, {"status", "307"}}),
+              "T pid=7 probe host=api.adoptium.net status=307\r\n");
+    EXPECT_EQ(logLine("T", 7, "e", {{"folder", R"(C:\Program Files\KLV)"}, {"empty", ""}}),
+              "T pid=7 e folder=\"C:\\Program Files\\KLV\" empty=\"\"\r\n");
+    EXPECT_EQ(logValue(std::string("a\r\nb\0c\"d", 8)), R"(a\x0D\x0Ab\x00c\x22d)");
+    EXPECT_EQ(logValue(R"(C:\xyz)"), R"(C:\x5Cxyz)");
+    EXPECT_EQ(isoTimestamp(2026, 12, 8, 7, 5, 3, 9, 60), "2026-12-08T07:05:03.009+01:00");
+    EXPECT_EQ(isoTimestamp(2026, 1, 2, 23, 59, 59, 999, -210), "2026-01-02T23:59:59.999-03:30");
+}
+
+TEST(LauncherLog, IsMovedAsideOncePastTheLimitAndNeverStandsInTheWay)
+{
+    const std::string folder = scratchFolder();
+    const std::string log = folder + R"(\klv-launcher.log)";
+    (void)DeleteFileA((log + ".1").c_str());
+    {
+        std::ofstream big(log, std::ios::binary | std::ios::trunc);
+        big << std::string(launcherLogLimitBytes, 'x');
+    }
+    // At the limit the log stays; one byte past it, it is moved aside at the next start.
+    ASSERT_TRUE(openLauncherLog(folder));
+    logEvent("first");
+    EXPECT_EQ(GetFileAttributesA((log + ".1").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(openLauncherLog(folder));
+    logEvent("second", {{"value", "a\nb"}});
+    closeLauncherLog();
+    EXPECT_GT(contents(log + ".1").size(), launcherLogLimitBytes);
+    const std::string fresh = contents(log);
+    EXPECT_NE(fresh.find(" second value=a\\x0Ab\r\n"), std::string::npos) << fresh;
+    EXPECT_EQ(fresh.find('\n'), fresh.size() - 1);
+    EXPECT_EQ(installerLogPath("8u432b06"), "");
+
+    // A folder where the file should be, a folder that does not exist, and no folder at all:
+    // no log, and every event is dropped quietly.
+    ASSERT_TRUE(DeleteFileA(log.c_str()));
+    ASSERT_TRUE(CreateDirectoryA(log.c_str(), nullptr));
+    for (const std::string& unwritable : {folder, folder + R"(\missing\deeper)", std::string()}) {
+        EXPECT_FALSE(openLauncherLog(unwritable)) << unwritable;
+        logEvent("dropped");
+        keepNewestInstallerLogs(0);
+    }
+    EXPECT_TRUE(RemoveDirectoryA(log.c_str()));
+    (void)DeleteFileA((log + ".1").c_str());
+}
