@@ -101,7 +101,7 @@ TEST(UpdatePolicyUrl, OnlyPlainWebUrlsReplaceTheReleaseService)
 TEST(UpdatePolicyPublishers, OnlyNamesThatCanBeOrganisationsAreAdded)
 {
     const std::vector<std::string> entries = {"Mirror GmbH", std::string(128, 'a'), std::string(129, 'b'),
-                                              "Tab\tInside", "Line\nBreak", "Ümlaut AG"};
+                                              "Tab\tInside", "Line\nBreak",         "Ümlaut AG"};
     EXPECT_EQ(acceptedPublishers(entries),
               (std::vector<std::string>{"Mirror GmbH", std::string(128, 'a'), "Ümlaut AG"}));
     EXPECT_EQ(acceptedPublishers(std::vector<std::string>(20, "Many")).size(), 16U);

@@ -150,9 +150,11 @@ TEST_F(RegistryReaders, ValuesOfAnotherTypeAreNotText)
         EXPECT_EQ(number, 7UL);
     }
     // Lists and bytes have readers of their own, which take nothing else.
-    setValue(scratchKey, "Organisations", REG_MULTI_SZ, withNul(withNul("Mirror GmbH") + withNul("") + "Other"));
+    setValue(scratchKey, "Organisations", REG_MULTI_SZ,
+             withNul(withNul("Mirror GmbH") + withNul("") + "Other"));
     const RegistryKey key = openKeyForReading(HKEY_LOCAL_MACHINE, scratchKey);
-    EXPECT_EQ(readTextList(key.get(), "Organisations", 100), (std::vector<std::string>{"Mirror GmbH", "Other"}));
+    EXPECT_EQ(readTextList(key.get(), "Organisations", 100),
+              (std::vector<std::string>{"Mirror GmbH", "Other"}));
     EXPECT_EQ(readTextList(key.get(), "Organisations", 10), std::vector<std::string>{});
     EXPECT_EQ(readTextList(key.get(), "Binary", 100), std::vector<std::string>{});
     EXPECT_EQ(queryRegistryBytes(scratchKey, "Binary", HKEY_LOCAL_MACHINE, 100).size(), 7U);
@@ -188,8 +190,9 @@ TEST_F(RegistryReaders, TheRecordOfFailedInstallationsTrustsNothingOdd)
     for (const auto& row : bad) {
         recordFailedInstallation("8u432b06", 1603);
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, record, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegCreateKeyExA(HKEY_CURRENT_USER, record, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
         RegSetValueExA(key, row.name, 0, row.type, reinterpret_cast<const BYTE*>(row.data.data()),
                        static_cast<DWORD>(row.data.size()));
         RegCloseKey(key);

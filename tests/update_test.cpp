@@ -53,7 +53,7 @@ HANDLE nextHandleValue()
 // Nothing listens on port 1 of the loopback interface: every connection is refused.
 const char* const refusingService = "http://127.0.0.1:1/installer";
 // A URL that libcurl refuses before it connects: a failure that is not worth a retry.
-const char* const malformedService = "http://127.0.0.1:0/installer";
+const char* const malformedService = "http://127.0.0.1:99999/installer";
 
 } // namespace
 
@@ -124,9 +124,16 @@ TEST(TransferResult, WhatIsRetriedAndWhatIsWorthAProxyDetection)
         EXPECT_EQ(isUnreachable(row.code, row.received), row.unreachable) << row.code;
         EXPECT_STREQ(transferResultText(row.code), row.text) << row.code;
     }
-    for (const auto& [value, seconds] : std::initializer_list<std::pair<const char*, long>>{
-             {"5", 5}, {" 12\r\n", 12}, {"0", 0}, {"3600", 30}, {"", -1}, {"-1", -1}, {"1.5", -1},
-             {"Wed, 21 Oct 2026 07:28:00 GMT", -1}, {"99999999999999999999", -1}}) {
+    for (const auto& [value, seconds] :
+         std::initializer_list<std::pair<const char*, long>>{{"5", 5},
+                                                             {" 12\r\n", 12},
+                                                             {"0", 0},
+                                                             {"3600", 30},
+                                                             {"", -1},
+                                                             {"-1", -1},
+                                                             {"1.5", -1},
+                                                             {"Wed, 21 Oct 2026 07:28:00 GMT", -1},
+                                                             {"99999999999999999999", -1}}) {
         EXPECT_EQ(retryAfterSeconds(value, 30), seconds) << value;
     }
 }

@@ -95,12 +95,13 @@ TEST(Versions, OnlyAHigherVersionIsNewer)
         const char* installed;
         bool newer;
     } cases[] = {
-        {"8u432b06", "8u422b05", true}, {"8u432b10", "8u432b9", true},  {"8u432b06", "", true},
+        {"8u432b06", "8u422b05", true}, {"8u432b10", "8u432b9", true},   {"8u432b06", "", true},
         {"8u432b06", "junk", true},     {"8u422b05", "8u432b06", false}, {"8u432b06", "8u432b06", false},
         {"8u432b6", "8u432b06", false}, {"8u92b14", "8u432b06", false},  {"junk", "8u432b06", false},
     };
     for (const auto& row : cases) {
-        EXPECT_EQ(isNewerVersion(row.offered, row.installed), row.newer) << row.offered << " " << row.installed;
+        EXPECT_EQ(isNewerVersion(row.offered, row.installed), row.newer)
+            << row.offered << " " << row.installed;
     }
 }
 

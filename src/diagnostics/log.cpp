@@ -46,7 +46,8 @@ std::string now()
         return "-";
     }
     const auto ticks = [](const FILETIME& t) {
-        return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32U) | t.dwLowDateTime);
+        return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32U)
+                                      | t.dwLowDateTime);
     };
     constexpr long long ticksPerMinute = 600000000LL;
     const long offsetMinutes = static_cast<long>((ticks(local) - ticks(utc)) / ticksPerMinute);
@@ -150,8 +151,9 @@ void keepNewestInstallerLogs(std::size_t keep)
     }
     do {
         if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
-            logs.push_back({data.cFileName, (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime)
-                                             << 32U) | data.ftLastWriteTime.dwLowDateTime});
+            logs.push_back(
+                {data.cFileName, (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32U)
+                                     | data.ftLastWriteTime.dwLowDateTime});
         }
     } while (FindNextFileA(search, &data) != FALSE);
     (void)FindClose(search);

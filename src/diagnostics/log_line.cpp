@@ -48,7 +48,7 @@ std::string isoTimestamp(int year, int month, int day, int hour, int minute, int
     const char sign = offsetMinutes < 0 ? '-' : '+';
     const long offset = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
     char text[40];
-    (void)std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", year, month, day,
-                        hour, minute, second, millisecond, sign, offset / 60, offset % 60);
+    (void)std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", year, month,
+                        day, hour, minute, second, millisecond, sign, offset / 60, offset % 60);
     return text;
 }

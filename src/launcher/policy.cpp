@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace {
 
@@ -41,10 +42,11 @@ bool isPrintable(const std::string& text)
 std::vector<std::string> acceptedPublishers(const std::vector<std::string>& entries)
 {
     std::vector<std::string> accepted;
-    for (const std::string& entry : entries) {
-        if (accepted.size() < mostPublishers && entry.size() <= longestPublisher && isPrintable(entry)) {
-            accepted.push_back(entry);
-        }
+    std::copy_if(entries.begin(), entries.end(), std::back_inserter(accepted), [](const std::string& entry) {
+        return entry.size() <= longestPublisher && isPrintable(entry);
+    });
+    if (accepted.size() > mostPublishers) {
+        accepted.resize(mostPublishers);
     }
     return accepted;
 }
@@ -87,6 +89,7 @@ UpdatePolicy readUpdatePolicy(const std::string& compiledInUrl)
     if (isAcceptedServiceUrl(mirror)) {
         policy.serviceUrl = mirror;
     }
-    policy.trustedPublishers = acceptedPublishers(readTextList(key.get(), publishersValue, longestPublisherList));
+    policy.trustedPublishers =
+        acceptedPublishers(readTextList(key.get(), publishersValue, longestPublisherList));
     return policy;
 }

@@ -17,8 +17,8 @@ std::string windowsVersion()
 {
     using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    const auto getVersion = ntdll != nullptr ? reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void*>(
-                                GetProcAddress(ntdll, "RtlGetVersion")))
+    const auto getVersion = ntdll != nullptr ? reinterpret_cast<RtlGetVersionFunction>(
+                                reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
                                              : nullptr;
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof(info);

@@ -99,8 +99,8 @@ bool showDownloadWait(void* context, int reason)
     if (dialog == nullptr) {
         return true;
     }
-    const wchar_t* const text =
-        reason == waitReasonInstallerBusy ? progress->prompts->installerBusy : progress->prompts->downloadRetrying;
+    const wchar_t* const text = reason == waitReasonInstallerBusy ? progress->prompts->installerBusy
+                                                                  : progress->prompts->downloadRetrying;
     if (progress->shownLine != waitLine + static_cast<unsigned long long>(reason)) {
         progress->shownLine = waitLine + static_cast<unsigned long long>(reason);
         (void)dialog->SetLine(2, text, FALSE, nullptr);

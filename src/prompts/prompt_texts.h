@@ -9,7 +9,7 @@
 
 // The texts of one language, passed unchanged to MessageBoxW.
 struct PromptSet {
-    const char* language; // for the log: "de", "en-US", "es", "fr", "nl"
+    const char* language;  // for the log: "de", "en-US", "es", "fr", "nl"
     const wchar_t* noJava; // question: no runtime installed
     const wchar_t* noJavaTitel;
     const wchar_t* noRunJava; // message: the first installation was declined

@@ -30,8 +30,9 @@ FailedInstallations readFailedInstallations()
 {
     FailedInstallations record;
     record.version = queryRegistryText(launcherKey, versionValue, HKEY_CURRENT_USER, longestVersionBytes);
-    const bool counted = queryRegistryNumber(launcherKey, countValue, HKEY_CURRENT_USER, record.count)
-                         && queryRegistryNumber(launcherKey, exitCodeValue, HKEY_CURRENT_USER, record.lastExitCode);
+    const bool counted =
+        queryRegistryNumber(launcherKey, countValue, HKEY_CURRENT_USER, record.count)
+        && queryRegistryNumber(launcherKey, exitCodeValue, HKEY_CURRENT_USER, record.lastExitCode);
     if (!counted || !isLetterVersion(record.version) || record.count > largestSensibleCount) {
         return {};
     }

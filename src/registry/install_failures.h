@@ -6,8 +6,8 @@
 #include <string>
 
 struct FailedInstallations {
-    std::string version;        // the letter-form version whose installation failed
-    unsigned long count = 0;    // how many times in a row
+    std::string version;     // the letter-form version whose installation failed
+    unsigned long count = 0; // how many times in a row
     unsigned long lastExitCode = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include "versions/versions.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <type_traits>
@@ -42,7 +43,8 @@ std::vector<std::string> subkeyNames(HKEY key)
 }
 
 // Reads value's raw data of at most maxBytes; false when it is missing or longer.
-bool readData(HKEY key, const std::string& value, unsigned long maxBytes, std::vector<char>& data, DWORD& type)
+bool readData(HKEY key, const std::string& value, unsigned long maxBytes, std::vector<char>& data,
+              DWORD& type)
 {
     data.assign(maxBytes, '\0');
     DWORD size = maxBytes;
@@ -118,13 +120,13 @@ std::vector<std::string> readTextList(HKEY key, const std::string& value, unsign
         return entries;
     }
     // Each entry ends in a NUL and the list in another; data that lacks them ends where it ends.
-    std::string::size_type at = 0;
-    while (at < data.size()) {
-        const std::string entry = textUpToNul(data.data() + at, static_cast<DWORD>(data.size() - at));
-        if (!entry.empty()) {
-            entries.push_back(entry);
+    const std::string list(data.begin(), data.end());
+    for (std::string::size_type at = 0; at < list.size();) {
+        const std::string::size_type end = std::min(list.find('\0', at), list.size());
+        if (end > at) {
+            entries.push_back(list.substr(at, end - at));
         }
-        at += entry.size() + 1;
+        at = end + 1;
     }
     return entries;
 }

@@ -31,7 +31,8 @@ const char* const userAgent = "klv-launcher/" KLV_VERSION;
 // the whole look-up also counts against the probe's time.
 constexpr int proxyLookupMilliseconds = 3000;
 
-const char* const connectionsKey = R"(Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections)";
+const char* const connectionsKey =
+    R"(Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections)";
 const char* const connectionsValue = "DefaultConnectionSettings";
 // The settings with their proxy, bypass list and script URL take a few hundred bytes.
 constexpr unsigned long longestConnectionSettings = 16 * 1024;
@@ -96,14 +97,15 @@ struct AutoProxyLookup {
 
 DWORD WINAPI lookUpAutoProxy(void* parameter)
 {
-    const std::unique_ptr<std::shared_ptr<AutoProxyLookup>> ticket(static_cast<std::shared_ptr<AutoProxyLookup>*>(parameter));
+    const std::unique_ptr<std::shared_ptr<AutoProxyLookup>> ticket(
+        static_cast<std::shared_ptr<AutoProxyLookup>*>(parameter));
     AutoProxyLookup& lookup = **ticket;
     const WinHttp& http = *winHttp();
-    HINTERNET session =
-        http.open(L"klv-launcher", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    HINTERNET session = http.open(L"klv-launcher", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                  WINHTTP_NO_PROXY_BYPASS, 0);
     if (session != nullptr) {
-        (void)http.setTimeouts(session, proxyLookupMilliseconds, proxyLookupMilliseconds, proxyLookupMilliseconds,
-                               proxyLookupMilliseconds);
+        (void)http.setTimeouts(session, proxyLookupMilliseconds, proxyLookupMilliseconds,
+                               proxyLookupMilliseconds, proxyLookupMilliseconds);
         WINHTTP_AUTOPROXY_OPTIONS options{};
         if (!lookup.scriptUrl.empty()) {
             options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
@@ -115,7 +117,8 @@ DWORD WINAPI lookUpAutoProxy(void* parameter)
         WINHTTP_PROXY_INFO info{};
         if (http.proxyForUrl(session, widen(lookup.url).c_str(), &options, &info) != FALSE) {
             lookup.answered = true;
-            lookup.proxies = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY ? narrow(info.lpszProxy) : "";
+            lookup.proxies =
+                info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY ? narrow(info.lpszProxy) : "";
             (void)GlobalFree(info.lpszProxy);
             (void)GlobalFree(info.lpszProxyBypass);
         }
@@ -128,7 +131,8 @@ DWORD WINAPI lookUpAutoProxy(void* parameter)
 // Runs a configuration script (or WPAD, without scriptUrl) for url on a thread of its own, and
 // waits for its answer until deadline. A look-up still running then is left behind: the
 // launcher goes on as if there were no answer.
-bool autoProxyAnswer(const std::string& url, const std::wstring& scriptUrl, Deadline deadline, std::string& proxies)
+bool autoProxyAnswer(const std::string& url, const std::wstring& scriptUrl, Deadline deadline,
+                     std::string& proxies)
 {
     const auto lookup = std::make_shared<AutoProxyLookup>();
     lookup->url = url;
@@ -144,10 +148,12 @@ bool autoProxyAnswer(const std::string& url, const std::wstring& scriptUrl, Dead
     }
     (void)ticket.release(); // the thread owns it now
     (void)CloseHandle(thread);
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     const DWORD wait = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
     if (WaitForSingleObject(lookup->done.get(), wait) != WAIT_OBJECT_0) {
-        logEvent("proxy-lookup", {{"result", "out of time"}, {"kind", scriptUrl.empty() ? "detection" : "script"}});
+        logEvent("proxy-lookup",
+                 {{"result", "out of time"}, {"kind", scriptUrl.empty() ? "detection" : "script"}});
         return false;
     }
     proxies = lookup->proxies;
@@ -157,8 +163,8 @@ bool autoProxyAnswer(const std::string& url, const std::wstring& scriptUrl, Dead
 // The proxy variable of the environment that libcurl will use for url, if any.
 std::string environmentProxy(const std::string& url)
 {
-    for (const char* name : proxyVariables(urlScheme(url))) {
-        const char* value = std::getenv(name);
+    for (const std::string& name : proxyVariables(urlScheme(url))) {
+        const char* value = std::getenv(name.c_str());
         if (value != nullptr && *value != '\0') {
             return value;
         }
@@ -174,9 +180,8 @@ bool settingsNeedNoWinHttp(bool& autoDetect)
     if (queryRegistryNumber(proxyPolicyKey, perUserValue, HKEY_LOCAL_MACHINE, perUser) && perUser == 0) {
         return false;
     }
-    const int flags =
-        connectionSettingsFlags(queryRegistryBytes(connectionsKey, connectionsValue, HKEY_CURRENT_USER,
-                                                   longestConnectionSettings));
+    const int flags = connectionSettingsFlags(
+        queryRegistryBytes(connectionsKey, connectionsValue, HKEY_CURRENT_USER, longestConnectionSettings));
     if (flags < 0 || (flags & (connectionFixedProxy | connectionScript)) != 0) {
         return false;
     }
@@ -186,7 +191,8 @@ bool settingsNeedNoWinHttp(bool& autoDetect)
 
 // Reads the rest of the settings through WinHTTP, and runs a configuration script, before
 // deadline.
-void decideFromWindowsSettings(const std::string& url, Deadline deadline, ProxyChoice& choice, const char*& mode)
+void decideFromWindowsSettings(const std::string& url, Deadline deadline, ProxyChoice& choice,
+                               const char*& mode)
 {
     const WinHttp* http = winHttp();
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG settings{};
@@ -197,7 +203,8 @@ void decideFromWindowsSettings(const std::string& url, Deadline deadline, ProxyC
     sources.fixedProxies = narrow(settings.lpszProxy);
     choice.autoDetect = settings.fAutoDetect != FALSE;
     if (settings.lpszAutoConfigUrl != nullptr) {
-        sources.scriptAnswered = autoProxyAnswer(url, settings.lpszAutoConfigUrl, deadline, sources.scriptProxies);
+        sources.scriptAnswered =
+            autoProxyAnswer(url, settings.lpszAutoConfigUrl, deadline, sources.scriptProxies);
         choice.autoDetect = false; // the script speaks for the settings
     }
     choice.proxy = proxyFromSettings(sources, urlScheme(url));
@@ -223,7 +230,8 @@ void decideProxy(const std::string& url, Deadline deadline)
     choice.decided = true;
     const std::string environment = environmentProxy(url);
     if (!environment.empty()) {
-        const char* noProxy = std::getenv("no_proxy") != nullptr ? std::getenv("no_proxy") : std::getenv("NO_PROXY");
+        const char* noProxy =
+            std::getenv("no_proxy") != nullptr ? std::getenv("no_proxy") : std::getenv("NO_PROXY");
         logEvent("proxy", {{"mode", "environment"},
                            {"proxy", proxyForLog(environment)},
                            {"no-proxy", noProxy != nullptr && *noProxy != '\0' ? "set" : "none"}});
@@ -266,7 +274,8 @@ CurlHandle openServiceRequest(const std::string& url, Deadline proxyDeadline)
         curl_easy_setopt(curl.get(), CURLOPT_PROXY, proxyUrl.c_str());
         curl_easy_setopt(curl.get(), CURLOPT_NOPROXY, choice.noProxy.c_str());
         // The signed-in user's own credentials through SSPI: no password is asked for or stored.
-        curl_easy_setopt(curl.get(), CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_NEGOTIATE | CURLAUTH_NTLM));
+        curl_easy_setopt(curl.get(), CURLOPT_PROXYAUTH,
+                         static_cast<long>(CURLAUTH_NEGOTIATE | CURLAUTH_NTLM));
         curl_easy_setopt(curl.get(), CURLOPT_PROXYUSERPWD, ":");
     }
     return curl;
@@ -278,7 +287,8 @@ bool detectionMayFollow()
     return choice.autoDetect && choice.proxy.empty() && !choice.detectTried;
 }
 
-bool foundProxyAfterFailure(const std::string& url, CURLcode result, long long receivedBytes, Deadline deadline)
+bool foundProxyAfterFailure(const std::string& url, CURLcode result, long long receivedBytes,
+                            Deadline deadline)
 {
     ProxyChoice& choice = proxyChoice();
     if (!isUnreachable(result, receivedBytes) || !detectionMayFollow()) {

@@ -22,4 +22,5 @@ bool detectionMayFollow();
 // user's settings ask for automatic proxy detection, the request went direct and could not
 // reach the host, and a proxy was found before deadline; the request is then worth one more
 // try, which will use it.
-bool foundProxyAfterFailure(const std::string& url, CURLcode result, long long receivedBytes, Deadline deadline);
+bool foundProxyAfterFailure(const std::string& url, CURLcode result, long long receivedBytes,
+                            Deadline deadline);

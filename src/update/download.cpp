@@ -83,8 +83,8 @@ std::string freeName(const std::string& packagePath, unsigned attempt)
     if (attempt == 0) {
         return packagePath;
     }
-    return withNameSuffix(packagePath,
-                          std::to_string(GetCurrentProcessId()) + (attempt > 1 ? "-" + std::to_string(attempt) : ""));
+    return withNameSuffix(packagePath, std::to_string(GetCurrentProcessId())
+                                           + (attempt > 1 ? "-" + std::to_string(attempt) : ""));
 }
 
 // Creates the part file under the first free name, for writing by this run only.
@@ -147,7 +147,7 @@ int xferinfo_callback(void* clientp, curl_off_t dltotal, curl_off_t dlnow, curl_
 
 // One attempt: the whole body, or from transfer.offset on when that is set. CURLE_OK only when
 // the body arrived whole and reached the file.
-CURLcode attempt(const std::string& apiUrl, Transfer& transfer)
+CURLcode transferOnce(const std::string& apiUrl, Transfer& transfer)
 {
     const CurlHandle curl = openServiceRequest(apiUrl);
     if (!curl) {
@@ -203,8 +203,9 @@ CURLcode attempt(const std::string& apiUrl, Transfer& transfer)
         return result;
     }
     // The last piece is flushed here; a full disk shows up now.
-    return transfer.status >= 200 && transfer.status < 300 && std::fflush(transfer.file) == 0 ? CURLE_OK
-                                                                                               : CURLE_WRITE_ERROR;
+    return transfer.status >= 200 && transfer.status < 300 && std::fflush(transfer.file) == 0
+               ? CURLE_OK
+               : CURLE_WRITE_ERROR;
 }
 
 // What the answer offers for resuming: a strong ETag, or else Last-Modified, where the content
@@ -244,7 +245,7 @@ bool waitBeforeRetry(const DownloadObserver& observer, long milliseconds)
 // allows it.
 CURLcode transferWithRetries(const std::string& apiUrl, Transfer& transfer)
 {
-    CURLcode result = attempt(apiUrl, transfer);
+    CURLcode result = transferOnce(apiUrl, transfer);
     bool rangeRefused = false;
     long wait = firstRetryWaitMilliseconds;
     for (int retry = 0; retry < mostRetries && result != CURLE_OK; ++retry) {
@@ -254,10 +255,11 @@ CURLcode transferWithRetries(const std::string& apiUrl, Transfer& transfer)
             break;
         }
         rangeRefused = rangeRefused || notSatisfiable;
-        const long retryAfter = retryAfterSeconds(lastResponseHeader(transfer.headers, "Retry-After"),
-                                                  longestRetryAfterSeconds);
+        const long retryAfter =
+            retryAfterSeconds(lastResponseHeader(transfer.headers, "Retry-After"), longestRetryAfterSeconds);
         const long milliseconds = changed || notSatisfiable ? 0 : retryAfter >= 0 ? retryAfter * 1000 : wait;
-        logEvent("download-retry", {{"retry", std::to_string(retry + 1)}, {"wait-ms", std::to_string(milliseconds)}});
+        logEvent("download-retry",
+                 {{"retry", std::to_string(retry + 1)}, {"wait-ms", std::to_string(milliseconds)}});
         if (!waitBeforeRetry(*transfer.observer, milliseconds)) {
             return CURLE_ABORTED_BY_CALLBACK;
         }
@@ -266,7 +268,8 @@ CURLcode transferWithRetries(const std::string& apiUrl, Transfer& transfer)
             return CURLE_WRITE_ERROR;
         }
         const long long written = _ftelli64(transfer.file);
-        const std::string validator = transfer.offset > 0 ? transfer.validator : resumeValidator(transfer.headers);
+        const std::string validator =
+            transfer.offset > 0 ? transfer.validator : resumeValidator(transfer.headers);
         if (changed || notSatisfiable || validator.empty() || written <= 0) {
             if (!startAgain(transfer)) {
                 return CURLE_WRITE_ERROR;
@@ -275,7 +278,7 @@ CURLcode transferWithRetries(const std::string& apiUrl, Transfer& transfer)
             transfer.offset = written;
             transfer.validator = validator;
         }
-        result = attempt(apiUrl, transfer);
+        result = transferOnce(apiUrl, transfer);
     }
     return result;
 }
@@ -313,8 +316,8 @@ std::string withNameSuffix(const std::string& path, const std::string& suffix)
 // Between closing the part file's handle and opening the read-only one, another program could
 // open the file; so its hash is compared with what was written, and a changed package is
 // deleted.
-FileHandle downloadInstaller(const std::string& apiUrl, std::string& packagePath, const DownloadObserver& observer,
-                             bool& cancelled)
+FileHandle downloadInstaller(const std::string& apiUrl, std::string& packagePath,
+                             const DownloadObserver& observer, bool& cancelled)
 {
     HANDLE part = createPartFile(packagePath);
     if (part == INVALID_HANDLE_VALUE) {

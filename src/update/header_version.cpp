@@ -45,8 +45,9 @@ std::string lastResponseHeader(const std::string& headerBuffer, const std::strin
                           })) {
             const std::string::size_type first = headerBuffer.find_first_not_of(" \t", colon + 1);
             const std::string::size_type last = headerBuffer.find_last_not_of(" \t\r", end - 1);
-            return first == std::string::npos || first > last || last >= end ? std::string()
-                                                                              : headerBuffer.substr(first, last - first + 1);
+            return first == std::string::npos || first > last || last >= end
+                       ? std::string()
+                       : headerBuffer.substr(first, last - first + 1);
         }
         line = end + 1;
     }

@@ -48,8 +48,8 @@ std::string createAdministratorsFolder()
     const char* programData = std::getenv("ProgramData");
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (programData == nullptr || *programData == '\0'
-        || ConvertStringSecurityDescriptorToSecurityDescriptorW(administratorsOnly, SDDL_REVISION_1, &descriptor,
-                                                                nullptr)
+        || ConvertStringSecurityDescriptorToSecurityDescriptorW(administratorsOnly, SDDL_REVISION_1,
+                                                                &descriptor, nullptr)
                == FALSE) {
         return {};
     }
@@ -57,7 +57,8 @@ std::string createAdministratorsFolder()
     std::string created;
     for (int attempt = 0; attempt < mostFolderNames && created.empty(); ++attempt) {
         unsigned char random[16];
-        if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, random, sizeof(random), BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+        if (!BCRYPT_SUCCESS(
+                BCryptGenRandom(nullptr, random, sizeof(random), BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
             break;
         }
         std::string name = std::string(programData) + R"(\klv-)";
@@ -85,7 +86,7 @@ std::string packagePathFor(const std::string& version)
     if (userProfile == nullptr || *userProfile == '\0') {
         return {};
     }
-    const std::string downloads = installerDownloadPath(userProfile, version);
+    std::string downloads = installerDownloadPath(userProfile, version);
     if (isDirectory(downloads.substr(0, downloads.rfind('\\')))) {
         return downloads;
     }
@@ -125,7 +126,8 @@ bool packageAccepted(HANDLE package, const std::string& packagePath, const std::
 
 bool packageIsVersion(const std::string& productVersion, const std::string& letterVersion)
 {
-    return isLetterVersion(letterVersion) && !productVersion.empty() && productVersion == letToDot(letterVersion);
+    return isLetterVersion(letterVersion) && !productVersion.empty()
+           && productVersion == letToDot(letterVersion);
 }
 
 int callJavaAPI(std::string& version, const std::string& apiUrl, const DownloadObserver& observer,
@@ -138,12 +140,12 @@ int callJavaAPI(std::string& version, const std::string& apiUrl, const DownloadO
         logEvent("download-folder", {{"folder", ownFolder.empty() ? "none" : ownFolder}});
     }
     // The caller passes the probed version, so the file is named after the installer it holds.
-    std::string packagePath = options.elevated ? (ownFolder.empty() ? std::string()
-                                                                     : ownFolder + "\\" + installerFileName(version))
-                                               : packagePathFor(version);
+    std::string packagePath =
+        options.elevated ? (ownFolder.empty() ? std::string() : ownFolder + "\\" + installerFileName(version))
+                         : packagePathFor(version);
     bool cancelled = false;
-    FileHandle package =
-        packagePath.empty() ? FileHandle(nullptr, &closeFile) : downloadInstaller(apiUrl, packagePath, observer, cancelled);
+    FileHandle package = packagePath.empty() ? FileHandle(nullptr, &closeFile)
+                                             : downloadInstaller(apiUrl, packagePath, observer, cancelled);
     InstallerRun run;
     if (package && packageAccepted(package.get(), packagePath, version, options.publishers)) {
         run = runInstaller(packagePath, version, observer);

@@ -8,6 +8,7 @@ namespace {
 
 struct ExitMeaning {
     unsigned long code;
+    // cppcheck-suppress unusedStructMember ; it is read through the result of std::find_if
     const char* meaning;
 };
 

@@ -2,11 +2,11 @@
 #pragma once
 
 constexpr unsigned long installerSuccess = 0;
-constexpr unsigned long installerUserCancelled = 1602;     // ERROR_INSTALL_USEREXIT
-constexpr unsigned long installerFatalError = 1603;        // ERROR_INSTALL_FAILURE
-constexpr unsigned long installerAnotherRunning = 1618;    // ERROR_INSTALL_ALREADY_RUNNING
-constexpr unsigned long installerRebootStarted = 1641;     // ERROR_SUCCESS_REBOOT_INITIATED
-constexpr unsigned long installerRebootRequired = 3010;    // ERROR_SUCCESS_REBOOT_REQUIRED
+constexpr unsigned long installerUserCancelled = 1602;  // ERROR_INSTALL_USEREXIT
+constexpr unsigned long installerFatalError = 1603;     // ERROR_INSTALL_FAILURE
+constexpr unsigned long installerAnotherRunning = 1618; // ERROR_INSTALL_ALREADY_RUNNING
+constexpr unsigned long installerRebootStarted = 1641;  // ERROR_SUCCESS_REBOOT_INITIATED
+constexpr unsigned long installerRebootRequired = 3010; // ERROR_SUCCESS_REBOOT_REQUIRED
 
 // The exit codes that mean the product is installed: success, and success with a restart
 // required (3010) or already started (1641).

@@ -88,8 +88,8 @@ PackageSignature readPackageSignature(HANDLE file, const std::string& path)
     const auto verify = libraryFunction<decltype(&WinVerifyTrust)>(wintrust, "WinVerifyTrust");
     const auto providerData =
         libraryFunction<decltype(&WTHelperProvDataFromStateData)>(wintrust, "WTHelperProvDataFromStateData");
-    const auto signer =
-        libraryFunction<decltype(&WTHelperGetProvSignerFromChain)>(wintrust, "WTHelperGetProvSignerFromChain");
+    const auto signer = libraryFunction<decltype(&WTHelperGetProvSignerFromChain)>(
+        wintrust, "WTHelperGetProvSignerFromChain");
     if (verify == nullptr || providerData == nullptr || signer == nullptr) {
         return signature;
     }
@@ -105,8 +105,8 @@ PackageSignature readPackageSignature(HANDLE file, const std::string& path)
     const CRYPT_PROVIDER_SGNR* first = data != nullptr ? signer(data, 0, FALSE, 0) : nullptr;
     if (first != nullptr && first->csCertChain > 0 && first->pasCertChain != nullptr) {
         char organisation[256] = "";
-        void* const organisationOid = const_cast<char*>(szOID_ORGANIZATION_NAME);
-        if (CertGetNameStringA(first->pasCertChain[0].pCert, CERT_NAME_ATTR_TYPE, 0, organisationOid,
+        char organisationOid[] = szOID_ORGANIZATION_NAME;
+        if (CertGetNameStringA(first->pasCertChain->pCert, CERT_NAME_ATTR_TYPE, 0, organisationOid,
                                organisation, sizeof(organisation))
             > 1) {
             signature.organisation = organisation;
@@ -130,7 +130,7 @@ std::string packageProductVersion(const std::string& path)
         || getString == nullptr || close == nullptr) {
         return {};
     }
-    const auto closer = [close](MSIHANDLE* handle) {
+    const auto closer = [close](const MSIHANDLE* handle) {
         if (*handle != 0) {
             (void)close(*handle);
         }

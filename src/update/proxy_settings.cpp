@@ -63,7 +63,8 @@ std::string hostAndPort(const std::string& text)
     const bool hasPort = colon != std::string::npos && (close == std::string::npos || colon > close);
     const std::string host = hasPort ? text.substr(0, colon) : text;
     const std::string port = hasPort ? text.substr(colon + 1) : "80";
-    return (isPlainHost(host) || isBracketedAddress(host)) && isPort(port) ? host + ":" + port : std::string();
+    return (isPlainHost(host) || isBracketedAddress(host)) && isPort(port) ? host + ":" + port
+                                                                           : std::string();
 }
 
 } // namespace
@@ -137,7 +138,7 @@ std::string proxyFromSettings(const ProxySources& sources, const std::string& sc
                                   : proxyForScheme(sources.fixedProxies, scheme);
 }
 
-std::vector<const char*> proxyVariables(const std::string& scheme)
+std::vector<std::string> proxyVariables(const std::string& scheme)
 {
     // libcurl reads http_proxy only in lower case: a CGI program's HTTP_PROXY comes from a
     // request header.
@@ -164,7 +165,11 @@ int connectionSettingsFlags(const std::vector<unsigned char>& data)
     if (data.size() < flagsEnd) {
         return -1;
     }
-    const unsigned flags = data[8] | (data[9] << 8U) | (data[10] << 16U) | (data[11] << 24U);
-    constexpr unsigned knownFlags = connectionDirect | connectionFixedProxy | connectionScript | connectionAutoDetect;
+    unsigned flags = 0;
+    for (std::size_t at = flagsEnd; at > flagsEnd - 4; --at) {
+        flags = (flags << 8U) | data[at - 1];
+    }
+    constexpr unsigned knownFlags =
+        connectionDirect | connectionFixedProxy | connectionScript | connectionAutoDetect;
     return (flags & ~knownFlags) == 0 ? static_cast<int>(flags) : -1;
 }

@@ -32,7 +32,7 @@ struct ProxySources {
 std::string proxyFromSettings(const ProxySources& sources, const std::string& scheme);
 
 // The environment variables that libcurl reads for a URL of scheme, in its order.
-std::vector<const char*> proxyVariables(const std::string& scheme);
+std::vector<std::string> proxyVariables(const std::string& scheme);
 
 // A proxy URL from the environment as the log may show it: host and port, without scheme,
 // credentials or path.

@@ -30,7 +30,8 @@ constexpr long connectShareWhenDetecting = 2;
 long millisecondsSince(std::chrono::steady_clock::time_point start)
 {
     return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count());
 }
 
 // One header-only request; the service's redirect itself names the installer, so it is not
@@ -46,7 +47,8 @@ CURLcode probe(const std::string& apiUrl, std::string& headerBuffer, Deadline de
     }
     // Whatever the proxy look-up took comes off the request's own time.
     const long milliseconds = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+            .count());
     if (milliseconds <= 0) {
         return CURLE_OPERATION_TIMEDOUT;
     }
@@ -91,7 +93,8 @@ bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std
     javaVerURL = result == CURLE_OK ? versionFromHeaders(headerBuffer) : std::string();
     // Without a known newest version there is nothing to offer, whatever is installed; and
     // an installed runtime that is as new or newer is never "updated" to an older one.
-    const bool offered = !javaVerURL.empty() && (javaVerLet.empty() || isNewerVersion(javaVerURL, javaVerLet));
+    const bool offered =
+        !javaVerURL.empty() && (javaVerLet.empty() || isNewerVersion(javaVerURL, javaVerLet));
     const char* verdict = result == CURLE_HTTP_RETURNED_ERROR ? "no redirect"
                           : result != CURLE_OK                ? "no answer"
                           : javaVerURL.empty()                ? "no installer name"

@@ -8,6 +8,7 @@ namespace {
 
 struct ResultText {
     int code;
+    // cppcheck-suppress unusedStructMember ; it is read through the result of std::find_if
     const char* text;
 };
 
@@ -79,5 +80,6 @@ bool isUnreachable(int curlCode, long long receivedBytes)
     constexpr int couldNotResolve = 6;
     constexpr int couldNotConnect = 7;
     constexpr int timedOut = 28;
-    return curlCode == couldNotResolve || curlCode == couldNotConnect || (curlCode == timedOut && receivedBytes == 0);
+    return curlCode == couldNotResolve || curlCode == couldNotConnect
+           || (curlCode == timedOut && receivedBytes == 0);
 }

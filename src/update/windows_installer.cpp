@@ -21,7 +21,7 @@ const char* const installerBusyMutex = R"(Global\_MSIExecute)";
 constexpr DWORD longestTurnWaitMilliseconds = 10U * 60U * 1000U;
 constexpr DWORD turnCheckMilliseconds = 100;
 constexpr int mostBusyRetries = 3;
-constexpr unsigned busyRetryMilliseconds = 1000;
+constexpr DWORD firstBusyRetryMilliseconds = 1000;
 // Windows Installer's verbose logs of failed installations kept beside the launcher's log.
 constexpr std::size_t keptInstallerLogs = 3;
 
@@ -88,7 +88,8 @@ bool runOnce(const std::string& installer, const std::string& parameters, unsign
     sei.nShow = SW_HIDE;
     if (ShellExecuteExA(&sei) == FALSE || sei.hProcess == nullptr) {
         const DWORD error = GetLastError();
-        logEvent("installer", {{"path", installer}, {"result", "not started"}, {"error", std::to_string(error)}});
+        logEvent("installer",
+                 {{"path", installer}, {"result", "not started"}, {"error", std::to_string(error)}});
         // Declining the prompt for elevation is the user's "No", like Windows Installer's 1602.
         if (error == ERROR_CANCELLED) {
             exitCode = installerUserCancelled;
@@ -103,8 +104,9 @@ bool runOnce(const std::string& installer, const std::string& parameters, unsign
         return false;
     }
     exitCode = code;
-    logEvent("installer", {{"path", installer}, {"exit-code", std::to_string(code)},
-                           {"meaning", installerExitMeaning(code)}});
+    logEvent(
+        "installer",
+        {{"path", installer}, {"exit-code", std::to_string(code)}, {"meaning", installerExitMeaning(code)}});
     return true;
 }
 
@@ -134,9 +136,12 @@ InstallerRun runInstaller(const std::string& packagePath, const std::string& let
         parameters += " /l*v \"" + installerLog + "\"";
     }
     run.ran = runOnce(installer, parameters, run.exitCode);
-    for (int retry = 0; retry < mostBusyRetries && run.ran && run.exitCode == installerAnotherRunning; ++retry) {
+    DWORD pause = firstBusyRetryMilliseconds;
+    for (int retry = 0; retry < mostBusyRetries && run.ran && run.exitCode == installerAnotherRunning;
+         ++retry) {
         // The progress window is gone by now: wait without one, a little longer each time.
-        Sleep(static_cast<DWORD>(busyRetryMilliseconds << retry));
+        Sleep(pause);
+        pause *= 2;
         if (waitForTurn({}) != 0) {
             break;
         }

@@ -7,8 +7,8 @@
 
 // How the installer's run ended.
 struct InstallerRun {
-    bool ran = false;           // msiexec ran to its end, and exitCode is its exit code
-    bool cancelled = false;     // the user cancelled the wait for another installation
+    bool ran = false;       // msiexec ran to its end, and exitCode is its exit code
+    bool cancelled = false; // the user cancelled the wait for another installation
     unsigned long exitCode = 0;
 };
 

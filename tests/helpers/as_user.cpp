@@ -29,18 +29,22 @@ int main()
     SID_AND_ATTRIBUTES denyOnly{administrators, 0};
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, &token)
         || !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize)
-        || !CreateRestrictedToken(token, DISABLE_MAX_PRIVILEGE, 1, &denyOnly, 0, nullptr, 0, nullptr, &restricted)) {
+        || !CreateRestrictedToken(token, DISABLE_MAX_PRIVILEGE, 1, &denyOnly, 0, nullptr, 0, nullptr,
+                                  &restricted)) {
         return 3;
     }
     HANDLE job = CreateJobObjectA(nullptr, nullptr);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    // Only the program itself is ended with this one: what it starts (the application, Windows
+    // Installer) lives on, as it would after a user closed the program.
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
     (void)SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessAsUserW(restricted, nullptr, command, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                              nullptr, &startup, &process)) {
+    if (!CreateProcessAsUserW(restricted, nullptr, command, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                              nullptr, nullptr, &startup, &process)) {
         return 4;
     }
     (void)AssignProcessToJobObject(job, process.hProcess);
