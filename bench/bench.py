@@ -41,6 +41,9 @@ def timed(command, env):
 
 def startup(prefix, service):
     folder = prefix.install_runtime("8.0.432.6")
+    # The proxy settings of a Windows machine as it comes: no proxy, no script, automatic
+    # detection on (a new Wine prefix has none at all).
+    prefix.set_proxy_settings(auto_detect=True)
     env = prefix.env()
     floor = [str(FLOOR_STARTUP), service.url(), folder + r"bin\javaw.exe", rig.APPLICATION_ARGS,
              rig.APPLICATION_DIR, "runas"]
@@ -58,10 +61,10 @@ def startup(prefix, service):
             first.append(service.request_times[before] - started)
     launcher, floor_median = statistics.median(launcher_times), statistics.median(floor_times)
     row(f"start-up, whole process (spread {spread(launcher_times) * 1000:.0f} / {spread(floor_times) * 1000:.0f} ms)",
-        launcher * 1000, floor_median * 1000, launcher / floor_median, "<= 1.05", launcher / floor_median <= 1.05, "ms")
+        launcher * 1000, floor_median * 1000, launcher / floor_median, "<= 1.02", launcher / floor_median <= 1.02, "ms")
     first, floor_first_median = statistics.median(launcher_first), statistics.median(floor_first)
     row("start-up, process start to first request", first * 1000, floor_first_median * 1000,
-        first / floor_first_median, "(reported)", True, "ms")
+        first / floor_first_median, "<= 1.02", first / floor_first_median <= 1.02, "ms")
 
 
 class DroppingPort:

@@ -4,6 +4,7 @@
 
 #include "registry/registry.h"
 #include "update/installer.h"
+#include "update/part_file.h"
 #include "update/release_probe.h"
 #include "update/transfer_result.h"
 

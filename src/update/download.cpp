@@ -1,19 +1,15 @@
 // The transfer of the installer into a part file of this run's own, with retries that resume
-// where the connection was lost, and the package that the part file becomes.
-//
-// The bytes arrive in "<name>.part", created new (never an existing file), which nobody else may
-// write, and which is marked for deletion from the start: a launcher that ends early in any way
-// (console closed, logoff, crash, killed) leaves nothing behind. Only a complete download is
-// kept and renamed, through the same handle, to a name that nothing else has.
+// where the connection was lost, and the package that the part file becomes. Only a complete
+// download is kept and renamed, through the same handle, to a name that nothing else has.
 #include "download.h"
 
 #include "connection.h"
 #include "diagnostics/log.h"
 #include "header_version.h"
 #include "package_trust.h"
+#include "part_file.h"
 #include "proxy_settings.h"
 #include "transfer_result.h"
-#include "wide_text.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -40,87 +36,10 @@ constexpr int mostRetries = 3;
 constexpr long firstRetryWaitMilliseconds = 1000;
 constexpr long longestRetryAfterSeconds = 30;
 constexpr long waitStepMilliseconds = 100;
-// Names tried beside a file of the installer's name that this run did not write.
-constexpr unsigned mostOtherNames = 20;
 
 FileHandle noFile()
 {
     return {nullptr, &closeFile};
-}
-
-// Marks the open file for deletion when its last handle closes, or takes that back.
-bool deleteOnClose(HANDLE file, bool remove)
-{
-    FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = remove ? TRUE : FALSE;
-    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
-}
-
-// Gives the open file another name in the same folder; fails when a file of that name exists.
-bool renameOpenFile(HANDLE file, const std::string& newPath)
-{
-    const std::wstring name = widen(newPath);
-    const std::size_t nameBytes = name.size() * sizeof(wchar_t);
-    // The record ends in the name; its own one-character array holds the terminating NUL.
-    std::vector<unsigned char> record(sizeof(FILE_RENAME_INFO) + nameBytes);
-    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(record.data());
-    // The record shares this field with the flags of newer Windows versions.
-    rename->ReplaceIfExists = FALSE; // NOLINT(cppcoreguidelines-pro-type-union-access)
-    rename->FileNameLength = static_cast<DWORD>(nameBytes);
-    std::copy(name.begin(), name.end(), rename->FileName);
-    return SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(record.size()))
-           != FALSE;
-}
-
-bool exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// The installer's own name, or where a file stands there already, a name of this run's own.
-std::string freeName(const std::string& packagePath, unsigned attempt)
-{
-    if (attempt == 0) {
-        return packagePath;
-    }
-    return withNameSuffix(packagePath, std::to_string(GetCurrentProcessId())
-                                           + (attempt > 1 ? "-" + std::to_string(attempt) : ""));
-}
-
-// Creates the part file under the first free name, for writing by this run only.
-HANDLE createPartFile(std::string& packagePath)
-{
-    for (unsigned attempt = 0; attempt < mostOtherNames; ++attempt) {
-        const std::string candidate = freeName(packagePath, attempt);
-        if (exists(candidate)) {
-            continue;
-        }
-        HANDLE part = CreateFileA((candidate + ".part").c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                                  FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (part != INVALID_HANDLE_VALUE) {
-            packagePath = candidate;
-            return part;
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS) {
-            return INVALID_HANDLE_VALUE;
-        }
-    }
-    return INVALID_HANDLE_VALUE;
-}
-
-// Renames the complete part file to the package's name, or where a file has appeared there
-// meanwhile, to the next name of this run's own.
-bool renameToFreeName(HANDLE part, std::string& packagePath)
-{
-    const std::string wanted = packagePath;
-    for (unsigned attempt = 0; attempt < mostOtherNames; ++attempt) {
-        const std::string candidate = attempt == 0 ? wanted : freeName(wanted, attempt);
-        if (renameOpenFile(part, candidate)) {
-            packagePath = candidate;
-            return true;
-        }
-    }
-    return false;
 }
 
 // The state of one download across its attempts.
@@ -295,24 +214,6 @@ std::size_t write_data(void* ptr, std::size_t size, std::size_t nmemb, void* str
     return std::fwrite(ptr, size, nmemb, static_cast<FILE*>(stream));
 }
 
-std::string installerFileName(const std::string& letterVersion)
-{
-    return "OPENJDK8U-jre_x86-32_windows_hotspot_" + letterVersion + ".msi";
-}
-
-std::string installerDownloadPath(const std::string& userProfile, const std::string& letterVersion)
-{
-    return userProfile + R"(\Downloads\)" + installerFileName(letterVersion);
-}
-
-std::string withNameSuffix(const std::string& path, const std::string& suffix)
-{
-    const std::string::size_type dot = path.rfind('.');
-    const std::string::size_type slash = path.rfind('\\');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return hasExtension ? path.substr(0, dot) + "-" + suffix + path.substr(dot) : path + "-" + suffix;
-}
-
 // Between closing the part file's handle and opening the read-only one, another program could
 // open the file; so its hash is compared with what was written, and a changed package is
 // deleted.
@@ -324,7 +225,7 @@ FileHandle downloadInstaller(const std::string& apiUrl, std::string& packagePath
         return noFile();
     }
     const std::string partPath = packagePath + ".part";
-    if (!deleteOnClose(part, true)) {
+    if (!markForDeletion(part, true)) {
         (void)CloseHandle(part);
         (void)DeleteFileA(partPath.c_str());
         return noFile();
@@ -345,7 +246,7 @@ FileHandle downloadInstaller(const std::string& apiUrl, std::string& packagePath
     const CURLcode result = transferWithRetries(apiUrl, transfer);
     cancelled = result == CURLE_ABORTED_BY_CALLBACK;
     Sha256 written{};
-    const bool unmarked = result == CURLE_OK && hashFile(part, written) && deleteOnClose(part, false);
+    const bool unmarked = result == CURLE_OK && hashFile(part, written) && markForDeletion(part, false);
     const bool renamed = unmarked && renameToFreeName(part, packagePath);
     if (std::fclose(fp) != 0 || !renamed) {
         // Still marked for deletion, the file is gone with its handle. Otherwise it is this

@@ -43,12 +43,3 @@ FileHandle downloadInstaller(const std::string& apiUrl, std::string& packagePath
 // CURLOPT_WRITEFUNCTION: writes the received bytes to the FILE that stream points to.
 // Returns the number of items written; a short count makes libcurl abort the transfer.
 std::size_t write_data(void* ptr, std::size_t size, std::size_t nmemb, void* stream);
-
-// The name the installer for letterVersion is saved under.
-std::string installerFileName(const std::string& letterVersion);
-
-// Where the installer for letterVersion is saved, below the user's profile folder.
-std::string installerDownloadPath(const std::string& userProfile, const std::string& letterVersion);
-
-// path ("...\name.msi") with "-" and suffix before its extension: another name in its folder.
-std::string withNameSuffix(const std::string& path, const std::string& suffix);

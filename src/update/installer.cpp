@@ -4,6 +4,7 @@
 
 #include "diagnostics/log.h"
 #include "package_trust.h"
+#include "part_file.h"
 #include "registry/install_failures.h"
 #include "registry/registry.h"
 #include "trusted_publisher.h"

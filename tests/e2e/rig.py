@@ -248,7 +248,7 @@ class Prefix:
     def launcher_log(self):
         """The launcher's log of the user, or "" when there is none."""
         logs = list(self.windows_to_unix(r"C:\users").glob("*/AppData/Local/Marveth/KLV/klv-launcher.log"))
-        return logs[0].read_text(encoding="utf-8") if logs else ""
+        return logs[0].read_bytes().decode("utf-8") if logs else ""
 
     def downloads_folders(self):
         return list(self.windows_to_unix(r"C:\users").glob("*/Downloads"))

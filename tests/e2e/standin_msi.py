@@ -89,7 +89,8 @@ def build(dotted, outcome="installs", signed=True, publisher=PUBLISHER):
     rig.MSI_DIR.mkdir(parents=True, exist_ok=True)
     signer = publisher.split(".")[0].split(",")[0].lower() if signed else "unsigned"
     msi = rig.MSI_DIR / f"jre-{dotted}-{outcome}-{signer}.msi"
-    if msi.exists():
+    # Reused while the helpers it packages are unchanged.
+    if msi.exists() and msi.stat().st_mtime >= max(rig.JAVAW.stat().st_mtime, rig.EXIT_WITH.stat().st_mtime):
         return msi
     if signed:
         cert, key = signing_certificate(publisher)
