@@ -2,6 +2,7 @@
 #include "policy.h"
 
 #include "registry/registry.h"
+#include "update/ascii_case.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,11 +23,7 @@ constexpr std::string::size_type longestServiceUrl = 2048;
 
 bool startsWithNoCase(const std::string& text, const std::string& prefix)
 {
-    return text.size() >= prefix.size()
-           && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-                  return std::tolower(static_cast<unsigned char>(a))
-                         == std::tolower(static_cast<unsigned char>(b));
-              });
+    return sameIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
 bool isPrintable(const std::string& text)

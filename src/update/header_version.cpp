@@ -1,10 +1,8 @@
 // Header collection and version extraction for the release probe.
 #include "header_version.h"
 
+#include "ascii_case.h"
 #include "versions/versions.h"
-
-#include <algorithm>
-#include <cctype>
 
 std::size_t header_callback(char* buffer, std::size_t size, std::size_t nitems, void* userdata)
 {
@@ -37,12 +35,7 @@ std::string lastResponseHeader(const std::string& headerBuffer, const std::strin
         std::string::size_type end = headerBuffer.find('\n', line);
         end = end == std::string::npos ? headerBuffer.size() : end;
         const std::string::size_type colon = headerBuffer.find(':', line);
-        if (colon < end && colon - line == name.size()
-            && std::equal(name.begin(), name.end(), headerBuffer.begin() + static_cast<std::ptrdiff_t>(line),
-                          [](char a, char b) {
-                              return std::tolower(static_cast<unsigned char>(a))
-                                     == std::tolower(static_cast<unsigned char>(b));
-                          })) {
+        if (colon < end && sameIgnoringCase(headerBuffer.substr(line, colon - line), name)) {
             const std::string::size_type first = headerBuffer.find_first_not_of(" \t", colon + 1);
             const std::string::size_type last = headerBuffer.find_last_not_of(" \t\r", end - 1);
             return first == std::string::npos || first > last || last >= end
