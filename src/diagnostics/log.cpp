@@ -14,10 +14,23 @@ namespace {
 const char* const logName = "klv-launcher.log";
 const char* const installerLogPattern = "msiexec-*.log";
 
+// Lines wait in memory until the log is opened: opening it (folders, file, checks) is left
+// until the update check's request has gone out, so that it costs the start nothing.
+constexpr std::size_t mostPendingLines = 64;
+
 struct OpenLog {
     HANDLE file = INVALID_HANDLE_VALUE;
     std::string folder;
+    bool pending = true; // not opened yet: lines are kept for it
+    std::vector<std::string> pendingLines;
 };
+
+void writeLine(HANDLE file, const std::string& line)
+{
+    DWORD written = 0;
+    // A full disk or a vanished share loses this line, and nothing else.
+    (void)WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
 
 OpenLog& openLog()
 {
@@ -80,6 +93,8 @@ std::string launcherLogFolder()
 
 bool openLauncherLog(const std::string& folder)
 {
+    std::vector<std::string> waiting;
+    waiting.swap(openLog().pendingLines);
     closeLauncherLog();
     if (folder.empty()) {
         return false;
@@ -102,20 +117,25 @@ bool openLauncherLog(const std::string& folder)
         (void)CloseHandle(file);
         return false;
     }
-    openLog() = {file, folder};
+    openLog() = {file, folder, false, {}};
+    for (const std::string& line : waiting) {
+        writeLine(file, line);
+    }
     return true;
 }
 
 void logEvent(const char* event, std::initializer_list<LogField> fields)
 {
-    const OpenLog& log = openLog();
-    if (log.file == INVALID_HANDLE_VALUE) {
+    OpenLog& log = openLog();
+    if (log.file == INVALID_HANDLE_VALUE && (!log.pending || log.pendingLines.size() >= mostPendingLines)) {
         return;
     }
     const std::string line = logLine(now(), GetCurrentProcessId(), event, fields);
-    DWORD written = 0;
-    // A full disk or a vanished share loses this line, and nothing else.
-    (void)WriteFile(log.file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    if (log.file == INVALID_HANDLE_VALUE) {
+        log.pendingLines.push_back(line);
+    } else {
+        writeLine(log.file, line);
+    }
 }
 
 void closeLauncherLog()
@@ -124,7 +144,7 @@ void closeLauncherLog()
     if (log.file != INVALID_HANDLE_VALUE) {
         (void)CloseHandle(log.file);
     }
-    log = {};
+    log = {INVALID_HANDLE_VALUE, {}, false, {}};
 }
 
 std::string installerLogPath(const std::string& letterVersion)

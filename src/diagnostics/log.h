@@ -15,13 +15,15 @@ constexpr unsigned long long launcherLogLimitBytes = 1024ULL * 1024ULL;
 // %LOCALAPPDATA%\Marveth\KLV, created as needed; empty when there is no such folder to be had.
 std::string launcherLogFolder();
 
-// Opens folder\klv-launcher.log for appending, after moving a log past the limit aside. False,
-// and every later event is dropped, when the file cannot be opened.
+// Opens folder\klv-launcher.log for appending, after moving a log past the limit aside, and
+// writes the events recorded before. False, and every event is dropped, when the file cannot be
+// opened. Until the first call, events wait in memory.
 bool openLauncherLog(const std::string& folder);
 
 // Appends one line, in one write: lines of launchers running at once never mix.
 void logEvent(const char* event, std::initializer_list<LogField> fields = {});
 
+// Closes the log; later events are dropped.
 void closeLauncherLog();
 
 // Where Windows Installer writes its verbose log of installing letterVersion, beside the

@@ -8,14 +8,15 @@
 #include "registry/install_failures.h"
 #include "registry/registry.h"
 #include "run_record.h"
+#include "update/network_setup.h"
 #include "update/proxy_settings.h"
 #include "update/release_probe.h"
+#include "update/system_library.h"
 #include "update_lock.h"
 #include "versions/versions.h"
 
 #include <windows.h>
 
-#include <objbase.h>
 #include <shellapi.h>
 
 namespace {
@@ -76,7 +77,9 @@ int runLaunchSequence()
                         {"service", urlScheme(serviceUrl) + "://" + urlHost(serviceUrl)},
                         {"mirror", serviceUrl == apiUrl ? "no" : "yes"},
                         {"added-publishers", std::to_string(trustedPublishers.size())}});
-    if (policy.updateCheck && getURLVersion(serviceUrl, javaVerReg, javaVerURL) && offerUpdate() == 1) {
+    const bool newer = policy.updateCheck && getURLVersion(serviceUrl, javaVerReg, javaVerURL);
+    openRunLog();
+    if (newer && offerUpdate() == 1) {
         return recordEnd("not-started", 1);
     }
     if (javaVerDot.empty()) {
@@ -113,12 +116,12 @@ int runLaunchSequence()
     // multi-threaded apartment serves; unlike a single-threaded one it costs no hidden window
     // at every start. The update stage has left its single-threaded apartment by now, so the
     // thread is free to join this one.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE);
+    const HRESULT com = enterComApartment(COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE);
     // A refused or failed start is the shell's to report; the launcher's job ends here.
     const bool started = ShellExecuteExA(&sei) != FALSE;
     const DWORD error = started ? ERROR_SUCCESS : GetLastError();
     if (SUCCEEDED(com)) {
-        CoUninitialize();
+        leaveComApartment();
     }
     logEvent("start-application", {{"path", javaPath},
                                    {"verb", sei.lpVerb},
@@ -131,6 +134,7 @@ int runLaunchSequence()
 
 int main()
 {
+    prepareNetwork();
     recordStart();
     return runLaunchSequence();
 }

@@ -4,6 +4,7 @@
 #include "diagnostics/log.h"
 #include "launcher.h"
 #include "prompts/prompt_texts.h"
+#include "update/network_setup.h"
 
 #include <windows.h>
 
@@ -40,7 +41,6 @@ std::string hex4(unsigned value)
 
 void recordStart()
 {
-    (void)openLauncherLog(launcherLogFolder());
     const LANGID language = GetUserDefaultUILanguage();
     logEvent("start", {{"launcher", KLV_VERSION},
                        {"windows", windowsVersion()},
@@ -49,8 +49,19 @@ void recordStart()
                        {"prompts", promptsForLanguage(language).language}});
 }
 
+void openRunLog()
+{
+    static bool opened = false;
+    if (!opened) {
+        opened = true;
+        (void)openLauncherLog(launcherLogFolder());
+    }
+}
+
 int recordEnd(const char* outcome, int exitCode)
 {
+    awaitNetwork();
+    openRunLog();
     logEvent("end", {{"outcome", outcome}, {"exit-code", std::to_string(exitCode)}});
     closeLauncherLog();
     return exitCode;

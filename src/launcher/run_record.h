@@ -1,9 +1,14 @@
 // The first and the last line that a run leaves in the launcher's log.
 #pragma once
 
-// Opens the log and records the launcher's version, the Windows version and build, whether
-// the launcher runs elevated, the user-interface language and the language of the prompts.
+// Records the launcher's version, the Windows version and build, whether the launcher runs
+// elevated, the user-interface language and the language of the prompts.
 void recordStart();
 
-// Records how the run ended and its exit code, closes the log, and returns exitCode.
+// Opens the log, once, and writes what was recorded so far. Called once the update check's
+// request has gone out, so that the log costs the start no time.
+void openRunLog();
+
+// Records how the run ended and its exit code, closes the log (opening it first if need be), and
+// returns exitCode.
 int recordEnd(const char* outcome, int exitCode);

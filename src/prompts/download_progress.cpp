@@ -3,6 +3,7 @@
 #include "download_progress.h"
 
 #include "update/download.h"
+#include "update/system_library.h"
 
 namespace {
 
@@ -40,8 +41,8 @@ DownloadProgress openDownloadProgress(const PromptSet& prompts, const std::strin
 {
     DownloadProgress progress{{nullptr, &releaseDialog}, &prompts, ~0ULL, ~0ULL, 0};
     IProgressDialog* dialog = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ProgressDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IProgressDialog,
-                                reinterpret_cast<void**>(&dialog)))) {
+    if (FAILED(createComInstance(CLSID_ProgressDialog, IID_IProgressDialog,
+                                 reinterpret_cast<void**>(&dialog)))) {
         return progress;
     }
     progress.window.reset(dialog);

@@ -6,6 +6,7 @@
 #include "launcher/launcher.h"
 #include "prompt_texts.h"
 #include "update/installer.h"
+#include "update/system_library.h"
 #include "versions/versions.h"
 
 HHOOK hHook = nullptr;
@@ -86,13 +87,13 @@ int winUI(const int& state)
 
     // The shell's progress window is a COM object of the single-threaded apartment; the same
     // apartment serves the start of Windows Installer through the shell.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const HRESULT com = enterComApartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     DownloadProgress progress = openDownloadProgress(prompts, javaVerURL);
     const DownloadObserver observer{showDownloadProgress, showDownloadWait, closeDownloadProgress, &progress};
     const int error = callJavaAPI(javaVerURL, serviceUrl, observer, {trustedPublishers, IsRunAsAdmin()});
     progress.window.reset();
     if (SUCCEEDED(com)) {
-        CoUninitialize();
+        leaveComApartment();
     }
     // Cancelling the download, the wait or Windows Installer takes back the "Yes".
     if (error == installationCancelled) {

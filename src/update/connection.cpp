@@ -246,10 +246,39 @@ void decideProxy(const std::string& url, Deadline deadline)
                        {"auto-detect", choice.autoDetect ? "on" : "off"}});
 }
 
+HANDLE& networkPreparation()
+{
+    static HANDLE thread = nullptr;
+    return thread;
+}
+
+DWORD WINAPI initialiseLibcurl(void* /*parameter*/)
+{
+    (void)curl_global_init(CURL_GLOBAL_DEFAULT);
+    return 0;
+}
+
 } // namespace
+
+void prepareNetwork()
+{
+    // Without the thread, the first curl_easy_init does the same set-up itself.
+    networkPreparation() = CreateThread(nullptr, 0, initialiseLibcurl, nullptr, 0, nullptr);
+}
+
+void awaitNetwork()
+{
+    HANDLE& thread = networkPreparation();
+    if (thread != nullptr) {
+        (void)WaitForSingleObject(thread, INFINITE);
+        (void)CloseHandle(thread);
+        thread = nullptr;
+    }
+}
 
 CurlHandle openServiceRequest(const std::string& url, Deadline proxyDeadline)
 {
+    awaitNetwork();
     CurlHandle curl = makeCurlHandle();
     if (!curl) {
         return curl;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "curl_handle.h"
+#include "network_setup.h"
 
 #include <chrono>
 #include <string>

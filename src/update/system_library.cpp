@@ -1,6 +1,8 @@
 // Loading DLLs from the system folder on every Windows the launcher runs on.
 #include "system_library.h"
 
+#include <objbase.h>
+
 #include <string>
 
 LibraryHandle loadSystemLibrary(const char* name)
@@ -20,4 +22,48 @@ LibraryHandle loadSystemLibrary(const char* name)
     return {LoadLibraryExA((std::string(folder, length) + "\\" + name).c_str(), nullptr,
                            LOAD_WITH_ALTERED_SEARCH_PATH),
             &FreeLibrary};
+}
+
+namespace {
+
+struct Com {
+    decltype(&CoInitializeEx) initialize = nullptr;
+    decltype(&CoUninitialize) uninitialize = nullptr;
+    decltype(&CoCreateInstance) createInstance = nullptr;
+};
+
+// Loaded once and kept: COM objects of the apartment live until the process ends.
+const Com& com()
+{
+    static const Com functions = [] {
+        LibraryHandle ole32 = loadSystemLibrary("ole32.dll");
+        Com found;
+        found.initialize = libraryFunction<decltype(found.initialize)>(ole32, "CoInitializeEx");
+        found.uninitialize = libraryFunction<decltype(found.uninitialize)>(ole32, "CoUninitialize");
+        found.createInstance = libraryFunction<decltype(found.createInstance)>(ole32, "CoCreateInstance");
+        (void)ole32.release();
+        return found;
+    }();
+    return functions;
+}
+
+} // namespace
+
+HRESULT enterComApartment(DWORD model)
+{
+    return com().initialize != nullptr ? com().initialize(nullptr, model) : E_FAIL;
+}
+
+void leaveComApartment()
+{
+    if (com().uninitialize != nullptr) {
+        com().uninitialize();
+    }
+}
+
+HRESULT createComInstance(REFCLSID type, REFIID interfaceId, void** object)
+{
+    return com().createInstance != nullptr
+               ? com().createInstance(type, nullptr, CLSCTX_INPROC_SERVER, interfaceId, object)
+               : E_FAIL;
 }

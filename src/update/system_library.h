@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <objbase.h>
+
 #include <memory>
 #include <type_traits>
 
@@ -18,3 +20,10 @@ template <typename Function> Function libraryFunction(const LibraryHandle& libra
     return library ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library.get(), name)))
                    : nullptr;
 }
+
+// COM, loaded from the system folder on first use (ole32 costs every start a few milliseconds
+// that only the update stage and the final start of the application need). Without ole32 the
+// calls fail with E_FAIL, and leaveComApartment does nothing.
+HRESULT enterComApartment(DWORD model);
+void leaveComApartment();
+HRESULT createComInstance(REFCLSID type, REFIID interfaceId, void** object);
