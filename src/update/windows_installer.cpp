@@ -148,7 +148,8 @@ InstallerRun runInstaller(const std::string& packagePath, const std::string& let
         run.ran = runOnce(installer, parameters, run.exitCode);
     }
     if (!installerLog.empty()) {
-        if (run.ran && !installerSucceeded(run.exitCode)) {
+        if (run.ran && !installerSucceeded(run.exitCode)
+            && GetFileAttributesA(installerLog.c_str()) != INVALID_FILE_ATTRIBUTES) {
             logEvent("installer-log", {{"kept", installerLog}});
         } else {
             (void)DeleteFileA(installerLog.c_str());
