@@ -23,6 +23,7 @@ struct OpenLog {
     std::string folder;
     bool pending = true; // not opened yet: lines are kept for it
     std::vector<std::string> pendingLines;
+    std::vector<HANDLE> pinnedFolders;
 };
 
 void writeLine(HANDLE file, const std::string& line)
@@ -78,6 +79,45 @@ bool isPlainFile(HANDLE file)
            && info.nNumberOfLinks == 1;
 }
 
+void unpin(std::vector<HANDLE>& folders)
+{
+    for (HANDLE folder : folders) {
+        (void)CloseHandle(folder);
+    }
+    folders.clear();
+}
+
+// Holds every folder of path below its drive or share open, sharing it for reading and
+// writing but not for deleting, after checking that none is a link (a junction or a symbolic
+// link): while they are held, nobody can rename one of them or put a link in its place. So the
+// log, its rotation and Windows Installer's logs stay where they are meant to be, also for an
+// elevated launcher writing into a user's folder. False (nothing held) when one is a link or
+// cannot be opened.
+bool pinFolders(const std::string& path, std::vector<HANDLE>& pinned)
+{
+    std::string::size_type at = path.find('\\', path.rfind(R"(\\)", 0) == 0 ? path.find('\\', 2) + 1 : 0);
+    while (at != std::string::npos) {
+        at = path.find('\\', at + 1);
+        const std::string folder = path.substr(0, at);
+        HANDLE handle =
+            CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool plain = handle != INVALID_HANDLE_VALUE
+                           && GetFileInformationByHandle(handle, &info) != FALSE
+                           && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                           && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+        if (handle != INVALID_HANDLE_VALUE) {
+            pinned.push_back(handle);
+        }
+        if (!plain) {
+            unpin(pinned);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::string launcherLogFolder()
@@ -99,6 +139,10 @@ bool openLauncherLog(const std::string& folder)
     if (folder.empty()) {
         return false;
     }
+    std::vector<HANDLE> pinned;
+    if (!pinFolders(folder, pinned)) {
+        return false;
+    }
     const std::string path = folder + "\\" + logName;
     WIN32_FILE_ATTRIBUTE_DATA existing{};
     if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &existing) != FALSE
@@ -110,14 +154,15 @@ bool openLauncherLog(const std::string& folder)
     HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    if (!isPlainFile(file)) {
+    if (file != INVALID_HANDLE_VALUE && !isPlainFile(file)) {
         (void)CloseHandle(file);
+        file = INVALID_HANDLE_VALUE;
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        unpin(pinned);
         return false;
     }
-    openLog() = {file, folder, false, {}};
+    openLog() = {file, folder, false, {}, pinned};
     for (const std::string& line : waiting) {
         writeLine(file, line);
     }
@@ -144,7 +189,8 @@ void closeLauncherLog()
     if (log.file != INVALID_HANDLE_VALUE) {
         (void)CloseHandle(log.file);
     }
-    log = {INVALID_HANDLE_VALUE, {}, false, {}};
+    unpin(log.pinnedFolders);
+    log = {INVALID_HANDLE_VALUE, {}, false, {}, {}};
 }
 
 std::string installerLogPath(const std::string& letterVersion)
