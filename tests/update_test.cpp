@@ -1,63 +1,214 @@
-// Download, installation and clean-up of the runtime installer, and the handles that the
-// update stage and the registry readers open.
+// The release probe's header extraction, the retry decision and the download's figures (these
+// also run natively under the sanitizers), and on Windows the files of the download.
+#ifdef _WIN32
 #include <winsock2.h> // libcurl's header needs it before any other Windows header
+#endif
 
-#include "registry/registry.h"
-#include "update/installer.h"
+#include "update/header_version.h"
+#include "update/retry_decision.h"
+#include "update/transfer_limits.h"
+
+#ifdef _WIN32
+#include "update/download.h"
 #include "update/part_file.h"
-#include "update/release_probe.h"
-#include "update/transfer_result.h"
-
-#include <curl/curl.h>
 
 #include <windows.h>
 
+#include <cstdio>
+#endif
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <initializer_list>
+#include <limits>
 #include <string>
 
 namespace {
 
-// A profile folder with a Downloads folder below the temporary folder, named in USERPROFILE
-// for as long as it lives.
-struct ScratchProfile {
-    std::string path;
-    ScratchProfile()
-    {
-        char temp[MAX_PATH];
-        EXPECT_GT(GetTempPathA(MAX_PATH, temp), 0U);
-        path = std::string(temp) + "klv-update-test";
-        CreateDirectoryA(path.c_str(), nullptr);
-        CreateDirectoryA((path + "\\Downloads").c_str(), nullptr);
-        EXPECT_EQ(_putenv_s("USERPROFILE", path.c_str()), 0);
-    }
-    ~ScratchProfile()
-    {
-        EXPECT_TRUE(RemoveDirectoryA((path + "\\Downloads").c_str()));
-        EXPECT_TRUE(RemoveDirectoryA(path.c_str()));
-    }
-};
-
-// The value the next handle of this process gets. Closed handles free their slot for the next
-// one, so this only grows while handles stay open. (GetProcessHandleCount is always 0 under
-// Wine, so it cannot tell.)
-HANDLE nextHandleValue()
+// Feeds each line through the header function as libcurl does, one line a call.
+std::string collect(std::initializer_list<std::string> lines)
 {
-    HANDLE probe = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    EXPECT_NE(probe, nullptr);
-    CloseHandle(probe);
-    return probe;
+    std::string headerBuffer;
+    for (std::string line : lines) {
+        const std::size_t taken = header_callback(line.data(), 1, line.size(), &headerBuffer);
+        EXPECT_EQ(taken, line.size());
+    }
+    return headerBuffer;
 }
-
-// Nothing listens on port 1 of the loopback interface: every connection is refused.
-const char* const refusingService = "http://127.0.0.1:1/installer";
-// A URL that libcurl refuses before it connects: a failure that is not worth a retry.
-const char* const malformedService = "http://127.0.0.1:99999/installer";
 
 } // namespace
 
+TEST(HeaderCallback, KeepsEveryLineInOrderWithItsLineEnd)
+{
+    const std::string headers =
+        collect({"HTTP/1.1 307 Temporary Redirect\r\n", "Location: /a_8u432b06.msi\r\n", "\r\n"});
+    EXPECT_EQ(headers, "HTTP/1.1 307 Temporary Redirect\r\nLocation: /a_8u432b06.msi\r\n\r\n");
+}
+
+TEST(HeaderCallback, StopsAPeerThatSendsHeadersWithoutEnd)
+{
+    std::string headerBuffer;
+    std::string line(1000, 'x');
+    std::size_t lines = 0;
+    while (header_callback(line.data(), 1, line.size(), &headerBuffer) == line.size()) {
+        ASSERT_LT(++lines, 1000U);
+    }
+    EXPECT_LE(headerBuffer.size(), maxHeaderBytes);
+    EXPECT_GE(headerBuffer.size(), maxHeaderBytes - line.size());
+}
+
+TEST(VersionFromHeaders, TakesTheVersionOutOfTheRedirectedInstallerName)
+{
+    const std::string headers =
+        collect({"HTTP/2 307\r\n", "content-type: text/plain\r\n",
+                 "location: https://github.com/adoptium/temurin8-binaries/releases/download/"
+                 "jdk8u432-b06/OpenJDK8U-jre_x86-32_windows_hotspot_8u432b06.msi\r\n",
+                 "date: Tue, 08 Dec 2026 01:00:00 GMT\r\n", "\r\n"});
+    EXPECT_EQ(versionFromHeaders(headers), "8u432b06");
+}
+
+TEST(VersionFromHeaders, TheLastInstallerNameCounts)
+{
+    EXPECT_EQ(versionFromHeaders("link: a_8u422b05.msi\r\nlocation: b_8u432b06.msi\r\n\r\n"), "8u432b06");
+    EXPECT_EQ(versionFromHeaders("location: x_8u292b10.msi?download=1\r\n"), "8u292b10");
+}
+
+TEST(VersionFromHeaders, NoResponseMeansNoVersion)
+{
+    EXPECT_EQ(versionFromHeaders(""), "");
+}
+
+TEST(VersionFromHeaders, TextThatIsNotAPlainVersionIsRefused)
+{
+    // Without ".msi" the cut runs from the last "_" to the end of all headers.
+    EXPECT_EQ(versionFromHeaders("HTTP/1.1 200 OK\r\nx-trace_id: 8u432b06\r\n\r\n"), "");
+    // Without "_" the cut runs from the start of the headers.
+    EXPECT_EQ(versionFromHeaders("location: /8u432b06.msi\r\n"), "");
+    for (const char* hostile : {"location: /a_..\\..\\Windows\\evil.msi\r\n", "location: /a_../../x.msi\r\n",
+                                "location: /a_8u432b06\\..\\..\\x.msi\r\n", "location: /a_8u432b06 x.msi\r\n",
+                                "location: /a_8u432b06\r\nx: y.msi\r\n", "location: /a_8U432B06.msi\r\n",
+                                "location: /a_8u432b06-evil.msi\r\n", "location: /a_.msi\r\n"}) {
+        EXPECT_EQ(versionFromHeaders(hostile), "") << hostile;
+    }
+}
+
+TEST(VersionFromHeaders, AVeryLongVersionIsRefused)
+{
+    EXPECT_EQ(versionFromHeaders("location: /a_8u" + std::string(400, '1') + "b06.msi\r\n"), "");
+}
+
+TEST(LastResponseHeader, OnlyAStatusLineAtALinesStartBeginsAResponse)
+{
+    const struct {
+        const char* headers;
+        const char* name;
+        const char* value;
+    } cases[] = {
+        {"HTTP/1.1 302 Found\r\nETag: \"a\"\r\n\r\nHTTP/1.1 200 OK\r\nETag: \"b\"\r\n\r\n", "etag", "\"b\""},
+        {"HTTP/1.1 302 Found\r\nRetry-After: 5\r\n\r\nHTTP/1.1 200 OK\r\n\r\n", "Retry-After", ""},
+        // A value that holds "HTTP/" hides nothing before it.
+        {"HTTP/1.1 503 Busy\r\nRetry-After: 5\r\nVia: HTTP/1.1 gw\r\n\r\n", "Retry-After", "5"},
+        {"HTTP/1.1 200 OK\r\nAccept-Ranges: bytes\r\nX-Note: see HTTP/2\r\n\r\n", "accept-ranges", "bytes"},
+        {"", "ETag", ""},
+    };
+    for (const auto& row : cases) {
+        EXPECT_EQ(lastResponseHeader(row.headers, row.name), row.value) << row.headers;
+    }
+}
+
+TEST(RetryDecision, ResumeRestartWaitOrGiveUp)
+{
+    constexpr int refused = 7;    // CURLE_COULDNT_CONNECT
+    constexpr int cutShort = 18;  // CURLE_PARTIAL_FILE
+    constexpr int httpError = 22; // CURLE_HTTP_RETURNED_ERROR
+    constexpr int changed = 33;   // CURLE_RANGE_ERROR
+    constexpr int cancelled = 42; // CURLE_ABORTED_BY_CALLBACK
+    constexpr int tooLarge = 63;  // CURLE_FILESIZE_EXCEEDED
+    const auto facts = [](int code, long status, int retries, long long written) {
+        AttemptFacts f;
+        f.curlCode = code;
+        f.httpStatus = status;
+        f.retriesSoFar = retries;
+        f.written = written;
+        f.acceptsRanges = true;
+        f.etag = "\"v1\"";
+        return f;
+    };
+    const struct {
+        const char* row;
+        AttemptFacts facts;
+        RetryAction action;
+        long wait;
+        long long resumeAt;
+        const char* validator;
+    } cases[] = {
+        {"cut short with a strong ETag", facts(cutShort, 200, 0, 500), RetryAction::resume, 1000, 500,
+         "\"v1\""},
+        {"the waits double", facts(cutShort, 200, 2, 500), RetryAction::resume, 4000, 500, "\"v1\""},
+        {"three retries are all", facts(cutShort, 200, 3, 500), RetryAction::giveUp, 0, 0, ""},
+        {"nothing written yet", facts(refused, 0, 0, 0), RetryAction::restart, 1000, 0, ""},
+        {"content changed", facts(changed, 200, 1, 900), RetryAction::restart, 0, 0, ""},
+        {"a 416", facts(httpError, 416, 0, 900), RetryAction::restart, 0, 0, ""},
+        {"a 404", facts(httpError, 404, 0, 0), RetryAction::giveUp, 0, 0, ""},
+        {"cancelled", facts(cancelled, 200, 0, 500), RetryAction::giveUp, 0, 0, ""},
+        {"larger than any installer", facts(tooLarge, 200, 0, 0), RetryAction::giveUp, 0, 0, ""},
+    };
+    for (const auto& row : cases) {
+        const RetryDecision decision = decideRetry(row.facts);
+        EXPECT_EQ(decision.action, row.action) << row.row;
+        EXPECT_EQ(decision.waitMilliseconds, row.wait) << row.row;
+        EXPECT_EQ(decision.resumeAt, row.resumeAt) << row.row;
+        EXPECT_EQ(decision.validator, row.validator) << row.row;
+    }
+    AttemptFacts weak = facts(cutShort, 200, 0, 500);
+    weak.etag = "W/\"v1\"";
+    weak.lastModified = "Tue, 08 Dec 2026 01:00:00 GMT";
+    EXPECT_EQ(decideRetry(weak).validator, weak.lastModified); // If-Range takes no weak ETag
+    weak.acceptsRanges = false;
+    EXPECT_EQ(decideRetry(weak).action, RetryAction::restart);
+    AttemptFacts resumed = facts(cutShort, 206, 1, 800);
+    resumed.offset = 500;
+    resumed.resumedWith = "\"v0\"";
+    EXPECT_EQ(decideRetry(resumed).validator, "\"v0\""); // the first answer's validator stays
+    AttemptFacts busy = facts(httpError, 503, 0, 0);
+    busy.retryAfter = "7";
+    EXPECT_EQ(decideRetry(busy).waitMilliseconds, 7000);
+    AttemptFacts again = facts(httpError, 416, 1, 900);
+    again.rangeRefusedBefore = true;
+    EXPECT_EQ(decideRetry(again).action, RetryAction::giveUp); // a second 416
+}
+
+TEST(TransferFigures, NeitherOverflowNorWrapAtTheirLimits)
+{
+    constexpr long long most = std::numeric_limits<long long>::max();
+    constexpr unsigned long long all = std::numeric_limits<unsigned long long>::max();
+    const struct {
+        long long offset, received, total;
+        unsigned long long shownReceived, shownTotal;
+        bool tooLarge;
+    } cases[] = {
+        {0, 100, 1000, 100, 1000, false},
+        {500, 100, 0, 600, 0, false},
+        {500, -1, -1, 500, 0, false},
+        {0, 0, 1LL << 30, 0, 1ULL << 30, false},
+        {1, 0, 1LL << 30, 1, (1ULL << 30) + 1, true},
+        {most, most, most, 2ULL * most, 2ULL * most, true},
+        {most, 0, most, most, 2ULL * most, true},
+        {-5, most, 0, static_cast<unsigned long long>(most), 0, true},
+    };
+    for (const auto& row : cases) {
+        const TransferFigures figures = transferFigures(row.offset, row.received, row.total);
+        EXPECT_EQ(figures.received, row.shownReceived) << row.offset << " " << row.received;
+        EXPECT_EQ(figures.total, row.shownTotal) << row.offset << " " << row.total;
+        EXPECT_EQ(pastLargestInstaller(std::max(figures.received, figures.total)), row.tooLarge)
+            << row.offset;
+    }
+    EXPECT_EQ(transferFigures(most, most, 0).received, 2ULL * most);
+    EXPECT_EQ(transferFigures(0, 0, 0).total, 0ULL);
+    EXPECT_LE(2ULL * most, all);
+}
+
+#ifdef _WIN32
 TEST(InstallerDownload, IsSavedUnderTheFixedNameInTheUsersDownloads)
 {
     EXPECT_EQ(installerDownloadPath(R"(C:\users\ada)", "8u432b06"),
@@ -80,128 +231,4 @@ TEST(InstallerDownload, WriteDataReportsWhatReachedTheFile)
     std::fclose(readOnly);
 }
 
-TEST(InstallerExitCode, SuccessIncludesTheRestartCodes)
-{
-    EXPECT_TRUE(installerSucceeded(0));
-    EXPECT_TRUE(installerSucceeded(3010)); // ERROR_SUCCESS_REBOOT_REQUIRED
-    EXPECT_TRUE(installerSucceeded(1641)); // ERROR_SUCCESS_REBOOT_INITIATED
-    for (unsigned long failure : {1UL, 1602UL /* user cancelled */, 1603UL /* fatal error */,
-                                  1618UL /* another installation runs */, 1620UL, 1627UL, 3011UL, 259UL}) {
-        EXPECT_FALSE(installerSucceeded(failure)) << failure;
-    }
-}
-
-TEST(TransferResult, WhatIsRetriedAndWhatIsWorthAProxyDetection)
-{
-    const struct {
-        CURLcode code;
-        long status;
-        long long received;
-        bool retried;
-        bool unreachable;
-        const char* text;
-    } cases[] = {
-        {CURLE_COULDNT_CONNECT, 0, 0, true, true, "could not connect"},
-        {CURLE_COULDNT_RESOLVE_HOST, 0, 0, false, true, "could not resolve the host"},
-        {CURLE_OPERATION_TIMEDOUT, 0, 0, true, true, "timed out"},
-        {CURLE_OPERATION_TIMEDOUT, 200, 120, true, false, "timed out"},
-        {CURLE_RECV_ERROR, 0, 0, true, false, "connection lost"},
-        {CURLE_PARTIAL_FILE, 200, 9, true, false, "body cut short"},
-        {CURLE_GOT_NOTHING, 0, 0, true, false, "empty answer"},
-        {CURLE_HTTP_RETURNED_ERROR, 503, 9, true, false, "HTTP error status"},
-        {CURLE_HTTP_RETURNED_ERROR, 429, 9, true, false, "HTTP error status"},
-        {CURLE_HTTP_RETURNED_ERROR, 408, 9, true, false, "HTTP error status"},
-        {CURLE_HTTP_RETURNED_ERROR, 404, 9, false, false, "HTTP error status"},
-        {CURLE_HTTP_RETURNED_ERROR, 403, 9, false, false, "HTTP error status"},
-        {CURLE_SSL_CONNECT_ERROR, 0, 0, false, false, "TLS handshake failed"},
-        {CURLE_PEER_FAILED_VERIFICATION, 0, 0, false, false, "certificate not trusted"},
-        {CURLE_ABORTED_BY_CALLBACK, 200, 9, false, false, "cancelled"},
-        {CURLE_TOO_MANY_REDIRECTS, 302, 9, false, false, "too many redirects"},
-        {CURLE_WRITE_ERROR, 200, 9, false, false, "could not write the file"},
-        {CURLE_PROXY, 0, 0, false, false, "proxy refused"},
-    };
-    for (const auto& row : cases) {
-        EXPECT_EQ(isTransientFailure(row.code, row.status), row.retried) << row.code << " " << row.status;
-        EXPECT_EQ(isUnreachable(row.code, row.received), row.unreachable) << row.code;
-        EXPECT_STREQ(transferResultText(row.code), row.text) << row.code;
-    }
-    for (const auto& [value, seconds] :
-         std::initializer_list<std::pair<const char*, long>>{{"5", 5},
-                                                             {" 12\r\n", 12},
-                                                             {"0", 0},
-                                                             {"3600", 30},
-                                                             {"", -1},
-                                                             {"-1", -1},
-                                                             {"1.5", -1},
-                                                             {"Wed, 21 Oct 2026 07:28:00 GMT", -1},
-                                                             {"99999999999999999999", -1}}) {
-        EXPECT_EQ(retryAfterSeconds(value, 30), seconds) << value;
-    }
-}
-
-TEST(InstallerChecks, OnlyThePackageOfTheOfferedVersionIsRun)
-{
-    EXPECT_TRUE(packageIsVersion("8.0.432.6", "8u432b06"));
-    EXPECT_TRUE(packageIsVersion("8.0.432.6", "8u432b6"));
-    for (const char* other : {"8.0.422.5", "8.432.6", "8.0.432.6.0", "", "8.0.432.60"}) {
-        EXPECT_FALSE(packageIsVersion(other, "8u432b06")) << other;
-    }
-    EXPECT_FALSE(packageIsVersion("", ""));
-    EXPECT_STREQ(installerExitMeaning(1618), "another installation is in progress");
-    EXPECT_STREQ(installerExitMeaning(12345), "failed");
-}
-
-TEST(CallJavaApi, WithoutAUserProfileNothingIsInstalled)
-{
-    ASSERT_EQ(_putenv("USERPROFILE="), 0); // an empty value removes the variable
-    std::string version = "8u432b06";
-    EXPECT_EQ(callJavaAPI(version, "http://127.0.0.1:1/unused"), 1);
-    EXPECT_EQ(version, "8u432b06");
-}
-
-TEST(CallJavaApi, AFailedDownloadLeavesNoFileBehind)
-{
-    const ScratchProfile profile;
-    std::string version = "8u432b06";
-    const ULONGLONG started = GetTickCount64();
-    EXPECT_EQ(callJavaAPI(version, refusingService), 1);
-    // A refused connection is tried three more times, after 1, 2 and 4 seconds.
-    EXPECT_GE(GetTickCount64() - started, 7000U);
-    EXPECT_EQ(version, "8u432b06");
-    EXPECT_EQ(GetFileAttributesA(installerDownloadPath(profile.path, version).c_str()),
-              INVALID_FILE_ATTRIBUTES);
-}
-
-TEST(Handles, TheUpdateStageAndTheReadersReleaseEverythingTheyOpen)
-{
-    const ScratchProfile profile;
-    const std::string record = R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE\8.0.432.6\hotspot\MSI)";
-    HKEY key = nullptr;
-    ASSERT_EQ(
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, record.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-        ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\jre\\"), 8),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-    const auto oneRound = [&record] {
-        EXPECT_EQ(findjavaVersionReg(), "8u432b06");
-        EXPECT_EQ(queryRegistry(record, "Path", HKEY_LOCAL_MACHINE), "C:\\jre\\");
-        (void)queryRegistry(record, "Missing", HKEY_LOCAL_MACHINE);
-        (void)queryRegistry(R"(SOFTWARE\NoSuchKey)", "Path", HKEY_LOCAL_MACHINE);
-        unsigned long number = 0;
-        (void)queryRegistryNumber(record, "Path", HKEY_LOCAL_MACHINE, number);
-        std::string probed;
-        EXPECT_FALSE(getURLVersion(refusingService, "8u432b06", probed));
-        std::string version = "8u432b06";
-        EXPECT_EQ(callJavaAPI(version, malformedService), 1);
-    };
-    // The first round lets the platform create what it keeps for the process (sockets' DLLs,
-    // the registry's root handles), so only what a round leaves behind is counted.
-    oneRound();
-    const HANDLE before = nextHandleValue();
-    for (int round = 0; round < 20; ++round) {
-        oneRound();
-    }
-    EXPECT_EQ(nextHandleValue(), before);
-    (void)RegDeleteTreeA(HKEY_LOCAL_MACHINE, R"(SOFTWARE\WOW6432Node\Eclipse Adoptium)");
-}
+#endif

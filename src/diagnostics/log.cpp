@@ -3,16 +3,17 @@
 // launchers that write at once never mix their lines, and a line is always written whole.
 #include "log.h"
 
+#include "platform/files.h"
+
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
 namespace {
 
 const char* const logName = "klv-launcher.log";
-const char* const installerLogPattern = "msiexec-*.log";
+const char* const logSubfolders[] = {"Marveth", "KLV"};
 
 // Lines wait in memory until the log is opened: opening it (folders, file, checks) is left
 // until the update check's request has gone out, so that it costs the start nothing.
@@ -39,17 +40,6 @@ OpenLog& openLog()
     return log;
 }
 
-bool isFolder(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool makeFolder(const std::string& path)
-{
-    return CreateDirectoryA(path.c_str(), nullptr) != FALSE || isFolder(path);
-}
-
 std::string now()
 {
     FILETIME utc{};
@@ -69,16 +59,6 @@ std::string now()
                         time.wMilliseconds, offsetMinutes);
 }
 
-// A file that is a link (a symbolic link, or a second name of another file) could carry the
-// writes of an elevated launcher elsewhere: only a plain file of its own is written.
-bool isPlainFile(HANDLE file)
-{
-    BY_HANDLE_FILE_INFORMATION info{};
-    return GetFileInformationByHandle(file, &info) != FALSE
-           && (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0
-           && info.nNumberOfLinks == 1;
-}
-
 void unpin(std::vector<HANDLE>& folders)
 {
     for (HANDLE folder : folders) {
@@ -87,30 +67,39 @@ void unpin(std::vector<HANDLE>& folders)
     folders.clear();
 }
 
-// Holds every folder of path below its drive or share open, sharing it for reading and
-// writing but not for deleting, after checking that none is a link (a junction or a symbolic
-// link): while they are held, nobody can rename one of them or put a link in its place. So the
-// log, its rotation and Windows Installer's logs stay where they are meant to be, also for an
-// elevated launcher writing into a user's folder. False (nothing held) when one is a link or
-// cannot be opened.
+// Holds folder open, after checking that it is a folder and no link (a junction or a symbolic
+// link), and appends it to pinned. Listing access counts against share modes (attribute access
+// alone would not), and deleting is not shared: while it is held, nobody can rename or delete it,
+// nor put a link in its place. False, and nothing added, when it is a link or cannot be opened.
+bool pinFolder(const std::string& folder, std::vector<HANDLE>& pinned)
+{
+    HANDLE handle =
+        CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(handle, &info) == FALSE
+        || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
+        || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        (void)CloseHandle(handle);
+        return false;
+    }
+    pinned.push_back(handle);
+    return true;
+}
+
+// Pins every folder of path below its drive or share, from the top down: so the log, its
+// rotation and Windows Installer's logs stay where they are meant to be, also for an elevated
+// launcher writing into a user's folder. False (nothing held) when one is a link or cannot be
+// opened.
 bool pinFolders(const std::string& path, std::vector<HANDLE>& pinned)
 {
     std::string::size_type at = path.find('\\', path.rfind(R"(\\)", 0) == 0 ? path.find('\\', 2) + 1 : 0);
     while (at != std::string::npos) {
         at = path.find('\\', at + 1);
-        const std::string folder = path.substr(0, at);
-        HANDLE handle =
-            CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        BY_HANDLE_FILE_INFORMATION info{};
-        const bool plain = handle != INVALID_HANDLE_VALUE
-                           && GetFileInformationByHandle(handle, &info) != FALSE
-                           && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                           && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-        if (handle != INVALID_HANDLE_VALUE) {
-            pinned.push_back(handle);
-        }
-        if (!plain) {
+        if (!pinFolder(path.substr(0, at), pinned)) {
             unpin(pinned);
             return false;
         }
@@ -123,12 +112,23 @@ bool pinFolders(const std::string& path, std::vector<HANDLE>& pinned)
 std::string launcherLogFolder()
 {
     const char* localAppData = std::getenv("LOCALAPPDATA");
-    if (localAppData == nullptr || *localAppData == '\0') {
+    std::vector<HANDLE> pinned;
+    if (localAppData == nullptr || *localAppData == '\0' || !pinFolders(localAppData, pinned)) {
         return {};
     }
-    const std::string vendor = std::string(localAppData) + R"(\Marveth)";
-    const std::string folder = vendor + R"(\KLV)";
-    return makeFolder(vendor) && makeFolder(folder) ? folder : std::string();
+    // Each folder is made inside one that is held and checked, and is itself checked before
+    // anything goes into it: a link planted under its name is refused, never followed.
+    std::string folder = localAppData;
+    for (const char* subfolder : logSubfolders) {
+        folder += std::string("\\") + subfolder;
+        (void)CreateDirectoryA(folder.c_str(), nullptr);
+        if (!pinFolder(folder, pinned)) {
+            folder.clear();
+            break;
+        }
+    }
+    unpin(pinned);
+    return folder;
 }
 
 bool openLauncherLog(const std::string& folder)
@@ -193,38 +193,7 @@ void closeLauncherLog()
     log = {INVALID_HANDLE_VALUE, {}, false, {}, {}};
 }
 
-std::string installerLogPath(const std::string& letterVersion)
+std::string openLogFolder()
 {
-    const OpenLog& log = openLog();
-    return log.folder.empty() ? std::string() : log.folder + R"(\msiexec-)" + letterVersion + ".log";
-}
-
-void keepNewestInstallerLogs(std::size_t keep)
-{
-    const std::string folder = openLog().folder;
-    if (folder.empty()) {
-        return;
-    }
-    struct Found {
-        std::string name;
-        unsigned long long written;
-    };
-    std::vector<Found> logs;
-    WIN32_FIND_DATAA data{};
-    HANDLE search = FindFirstFileA((folder + "\\" + installerLogPattern).c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    do {
-        if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
-            logs.push_back(
-                {data.cFileName, (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32U)
-                                     | data.ftLastWriteTime.dwLowDateTime});
-        }
-    } while (FindNextFileA(search, &data) != FALSE);
-    (void)FindClose(search);
-    std::sort(logs.begin(), logs.end(), [](const Found& a, const Found& b) { return a.written > b.written; });
-    for (std::size_t index = keep; index < logs.size(); ++index) {
-        (void)DeleteFileA((folder + "\\" + logs[index].name).c_str());
-    }
+    return openLog().folder;
 }

@@ -5,9 +5,11 @@
 
 namespace {
 
+// Control characters would break the line; a quote or "=" inside a value could make text of a
+// value read as a field of its own ("x verdict=accepted").
 bool needsEscape(unsigned char c)
 {
-    return c < 0x20 || c == 0x7F || c == '"';
+    return c < 0x20 || c == 0x7F || c == '"' || c == '=';
 }
 
 } // namespace

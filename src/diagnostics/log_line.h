@@ -12,8 +12,8 @@ struct LogField {
 };
 
 // A value as it stands in the log: as it is when it is plain, in double quotes when it holds a
-// space or is empty, and with every control character, quote and backslash-x written as \xNN,
-// so that a value can never start a line of its own or fake another field.
+// space or is empty, and with every control character, quote, "=" and backslash-x written as
+// \xNN, so that a value can never start a line of its own or fake another field.
 std::string logValue(const std::string& value);
 
 // "<timestamp> pid=<pid> <event> name=value ...", CR LF at its end.

@@ -3,15 +3,15 @@
 #include "diagnostics/log.h"
 #include "launch_paths.h"
 #include "launcher.h"
+#include "network/network_setup.h"
+#include "network/proxy_choice.h"
+#include "platform/system_library.h"
 #include "policy.h"
 #include "prompts/prompt_flow.h"
 #include "registry/install_failures.h"
 #include "registry/registry.h"
 #include "run_record.h"
-#include "update/network_setup.h"
-#include "update/proxy_settings.h"
 #include "update/release_probe.h"
-#include "update/system_library.h"
 #include "update_lock.h"
 #include "versions/versions.h"
 
@@ -30,7 +30,7 @@ const char* const applicationArguments = R"(-cp RXTXcomm.jar;bin\de\norvel\KLV\K
 
 // The service offers a newer version than is installed (or none is installed). Returns what
 // winUI returns, or 0 without a question, with the installed runtime to start.
-int offerUpdate()
+int offerUpdate(const ProxyChoice& proxy)
 {
     const FailedInstallations failures = readFailedInstallations();
     if (failures.count > 0 && failures.version != javaVerURL) {
@@ -53,10 +53,22 @@ int offerUpdate()
         logEvent("not-offered", {{"version", javaVerURL}, {"installed-meanwhile", javaVerReg}});
         return 0;
     }
-    return winUI(javaVerReg.empty() ? 0 : 1);
+    // A question and an installation are slow anyway; the log is open for them, and Windows
+    // Installer's log goes beside it.
+    openRunLog();
+    return winUI(javaVerReg.empty() ? 0 : 1, proxy);
 }
 
-int runLaunchSequence()
+// Asks the release service whether a newer runtime is there, within the check's time budget,
+// the proxy decision included. proxy is the decision, for the download.
+bool newerRuntimeOffered(ProxyChoice& proxy)
+{
+    const ProbeBudget budget = startProbeBudget();
+    proxy = decideProxy(serviceUrl, budget.proxyDecided);
+    return getURLVersion(serviceUrl, javaVerReg, javaVerURL, proxy, budget.answered);
+}
+
+int runLaunchSequence(const UpdatePolicy& policy)
 {
     // Without its folder the application would run in whatever folder the launcher was started
     // from, loading whatever jars lie there; and there is no point in updating its runtime.
@@ -70,16 +82,16 @@ int runLaunchSequence()
     logEvent("installed", {{"version", javaVerReg.empty() ? "none" : javaVerReg}});
     SHELLEXECUTEINFOA sei{};
 
-    const UpdatePolicy policy = readUpdatePolicy(apiUrl);
     serviceUrl = policy.serviceUrl;
     trustedPublishers = policy.trustedPublishers;
     logEvent("policy", {{"update-check", policy.updateCheck ? "on" : "off"},
                         {"service", urlScheme(serviceUrl) + "://" + urlHost(serviceUrl)},
                         {"mirror", serviceUrl == apiUrl ? "no" : "yes"},
                         {"added-publishers", std::to_string(trustedPublishers.size())}});
-    const bool newer = policy.updateCheck && getURLVersion(serviceUrl, javaVerReg, javaVerURL);
-    openRunLog();
-    if (newer && offerUpdate() == 1) {
+    ProxyChoice proxy;
+    const bool newer = policy.updateCheck && newerRuntimeOffered(proxy);
+    // Without a question, the log waits until the application has been started.
+    if (newer && offerUpdate(proxy) == 1) {
         return recordEnd("not-started", 1);
     }
     if (javaVerDot.empty()) {
@@ -134,7 +146,11 @@ int runLaunchSequence()
 
 int main()
 {
-    prepareNetwork();
+    const UpdatePolicy policy = readUpdatePolicy(apiUrl);
+    // With the update check off, nothing of the network is set up at all.
+    if (policy.updateCheck) {
+        prepareNetwork();
+    }
     recordStart();
-    return runLaunchSequence();
+    return runLaunchSequence(policy);
 }

@@ -1,8 +1,8 @@
 // Reads the administrators' update policy, with the same care as every other registry value.
 #include "policy.h"
 
+#include "platform/ascii_case.h"
 #include "registry/registry.h"
-#include "update/ascii_case.h"
 
 #include <algorithm>
 #include <cctype>

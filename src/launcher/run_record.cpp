@@ -3,12 +3,11 @@
 
 #include "diagnostics/log.h"
 #include "launcher.h"
+#include "network/network_setup.h"
+#include "platform/hex_text.h"
 #include "prompts/prompt_texts.h"
-#include "update/network_setup.h"
 
 #include <windows.h>
-
-#include <cstdio>
 
 namespace {
 
@@ -30,12 +29,7 @@ std::string windowsVersion()
            + std::to_string(info.dwBuildNumber);
 }
 
-std::string hex4(unsigned value)
-{
-    char text[8];
-    (void)std::snprintf(text, sizeof(text), "0x%04X", value);
-    return text;
-}
+constexpr int languageDigits = 4;
 
 } // namespace
 
@@ -45,7 +39,7 @@ void recordStart()
     logEvent("start", {{"launcher", KLV_VERSION},
                        {"windows", windowsVersion()},
                        {"elevated", IsRunAsAdmin() ? "yes" : "no"},
-                       {"ui-language", hex4(language)},
+                       {"ui-language", hexNumber(language, languageDigits)},
                        {"prompts", promptsForLanguage(language).language}});
 }
 

@@ -5,8 +5,8 @@
 // elevated, the user-interface language and the language of the prompts.
 void recordStart();
 
-// Opens the log, once, and writes what was recorded so far. Called once the update check's
-// request has gone out, so that the log costs the start no time.
+// Opens the log, once, and writes what was recorded so far. Called before a question, or at the
+// end of the run, so that a start without a question costs the application no time.
 void openRunLog();
 
 // Records how the run ended and its exit code, closes the log (opening it first if need be), and

@@ -2,8 +2,8 @@
 // the launcher's thread feeds it from libcurl's progress callback.
 #include "download_progress.h"
 
+#include "platform/system_library.h"
 #include "update/download.h"
-#include "update/system_library.h"
 
 namespace {
 
@@ -35,26 +35,35 @@ std::wstring megabytes(unsigned long long bytes)
     return std::to_wstring(tenths / 10) + separator + std::to_wstring(tenths % 10);
 }
 
-} // namespace
-
-DownloadProgress openDownloadProgress(const PromptSet& prompts, const std::string& version)
+// Opens the window with its title and first line; no window when the shell cannot show one.
+void startWindow(DownloadProgress& progress)
 {
-    DownloadProgress progress{{nullptr, &releaseDialog}, &prompts, ~0ULL, ~0ULL, 0};
     IProgressDialog* dialog = nullptr;
     if (FAILED(createComInstance(CLSID_ProgressDialog, IID_IProgressDialog,
                                  reinterpret_cast<void**>(&dialog)))) {
-        return progress;
+        return;
     }
     progress.window.reset(dialog);
-    // The version is a checked letter-form version: plain ASCII.
-    const std::wstring wideVersion(version.begin(), version.end());
+    progress.shownLine = ~0ULL;
+    progress.shownPermille = ~0ULL;
+    const PromptSet& prompts = *progress.prompts;
     (void)dialog->SetTitle(prompts.downloadTitel);
-    (void)dialog->SetLine(1, withValues(prompts.downloadText, {{L"version", wideVersion}}).c_str(), FALSE,
-                          nullptr);
+    (void)dialog->SetLine(1, withValues(prompts.downloadText, {{L"version", progress.version}}).c_str(),
+                          FALSE, nullptr);
     (void)dialog->SetLine(2, L"", FALSE, nullptr);
     if (FAILED(dialog->StartProgressDialog(nullptr, nullptr, PROGDLG_NORMAL | PROGDLG_NOMINIMIZE, nullptr))) {
         progress.window.reset();
     }
+}
+
+} // namespace
+
+DownloadProgress openDownloadProgress(const PromptSet& prompts, const std::string& version)
+{
+    // The version is a checked letter-form version: plain ASCII.
+    DownloadProgress progress{
+        {nullptr, &releaseDialog}, &prompts, {version.begin(), version.end()}, false, ~0ULL, ~0ULL, 0};
+    startWindow(progress);
     return progress;
 }
 
@@ -96,6 +105,9 @@ bool showDownloadProgress(void* context, unsigned long long received, unsigned l
 bool showDownloadWait(void* context, int reason)
 {
     auto* progress = static_cast<DownloadProgress*>(context);
+    if (!progress->window && !progress->cancelled) {
+        startWindow(*progress); // it stood aside for Windows Installer, which found no turn
+    }
     IProgressDialog* dialog = progress->window.get();
     if (dialog == nullptr) {
         return true;
@@ -109,10 +121,15 @@ bool showDownloadWait(void* context, int reason)
     return dialog->HasUserCancelled() == FALSE;
 }
 
-void closeDownloadProgress(void* context)
+bool downloadNotCancelled(void* context)
+{
+    const auto* progress = static_cast<const DownloadProgress*>(context);
+    return !progress->cancelled && (!progress->window || progress->window->HasUserCancelled() == FALSE);
+}
+
+void stepAsideForInstaller(void* context)
 {
     auto* progress = static_cast<DownloadProgress*>(context);
-    if (progress->window) {
-        (void)progress->window->StopProgressDialog();
-    }
+    progress->cancelled = !downloadNotCancelled(context);
+    progress->window.reset();
 }

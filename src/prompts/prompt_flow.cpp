@@ -3,10 +3,10 @@
 
 #include "diagnostics/log.h"
 #include "download_progress.h"
+#include "installation/installer.h"
 #include "launcher/launcher.h"
+#include "platform/system_library.h"
 #include "prompt_texts.h"
-#include "update/installer.h"
-#include "update/system_library.h"
 #include "versions/versions.h"
 
 HHOOK hHook = nullptr;
@@ -69,7 +69,7 @@ LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(hHook, nCode, wParam, lParam);
 }
 
-int winUI(const int& state)
+int winUI(const int& state, const ProxyChoice& proxy)
 {
     installAttentionHook();
     const PromptSet& prompts = userPrompts();
@@ -89,23 +89,30 @@ int winUI(const int& state)
     // apartment serves the start of Windows Installer through the shell.
     const HRESULT com = enterComApartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     DownloadProgress progress = openDownloadProgress(prompts, javaVerURL);
-    const DownloadObserver observer{showDownloadProgress, showDownloadWait, closeDownloadProgress, &progress};
-    const int error = callJavaAPI(javaVerURL, serviceUrl, observer, {trustedPublishers, IsRunAsAdmin()});
+    const DownloadObserver observer{showDownloadProgress, showDownloadWait, downloadNotCancelled,
+                                    stepAsideForInstaller, &progress};
+    const UpdateResult result = callJavaAPI(javaVerURL, serviceUrl, observer,
+                                            {trustedPublishers, IsRunAsAdmin(), proxy, openLogFolder()});
+    // The one place where the window goes, whatever the outcome.
     progress.window.reset();
     if (SUCCEEDED(com)) {
         leaveComApartment();
     }
+    if (result.outcome == UpdateOutcome::installed || *result.why == '\0') {
+        logEvent("installation", {{"result", outcomeName(result.outcome)}, {"version", javaVerURL}});
+    } else {
+        logEvent("installation",
+                 {{"result", outcomeName(result.outcome)}, {"version", javaVerURL}, {"why", result.why}});
+    }
     // Cancelling the download, the wait or Windows Installer takes back the "Yes".
-    if (error == installationCancelled) {
-        logEvent("installation", {{"result", "cancelled"}});
+    if (result.outcome == UpdateOutcome::cancelled || result.outcome == UpdateOutcome::declined) {
         return declined(state, prompts);
     }
-    javaVerDot = letToDot(javaVerURL);
-    logEvent("installation", {{"result", error == 1 ? "failed" : "installed"}, {"version", javaVerURL}});
-    if (error == 1) {
+    if (result.outcome != UpdateOutcome::installed) {
         reportEnd("errorJava", prompts.errorJava, prompts.errorJavaTitel);
         return 1;
     }
+    javaVerDot = letToDot(javaVerURL);
     return 0;
 }
 

@@ -2,6 +2,8 @@
 // and the error messages; every message box flashes until it is answered.
 #pragma once
 
+#include "network/proxy_settings.h"
+
 #include <windows.h>
 
 // The hook that makes the launcher's message boxes flash; installed once, never removed.
@@ -11,9 +13,9 @@ extern HHOOK hHook;
 LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam);
 
 // Asks whether to install the newest runtime: state 0 means none is installed, any other
-// value that another version is available. Returns 0 with javaVerDot set to the runtime to
-// start, or 1 when the program must end.
-int winUI(const int& state);
+// value that another version is available; the download goes through proxy, the run's choice.
+// Returns 0 with javaVerDot set to the runtime to start, or 1 when the program must end.
+int winUI(const int& state, const ProxyChoice& proxy);
 
 // Beeps and shows the noRunJava message: there is no runtime to start. Returns 1, the exit code.
 int reportNoRuntime();

@@ -1,7 +1,7 @@
 // Header collection and version extraction for the release probe.
 #include "header_version.h"
 
-#include "ascii_case.h"
+#include "platform/ascii_case.h"
 #include "versions/versions.h"
 
 std::size_t header_callback(char* buffer, std::size_t size, std::size_t nitems, void* userdata)
@@ -29,8 +29,11 @@ std::string versionFromHeaders(const std::string& headerBuffer)
 
 std::string lastResponseHeader(const std::string& headerBuffer, const std::string& name)
 {
-    const std::string::size_type lastResponse = headerBuffer.rfind("HTTP/");
-    std::string::size_type line = lastResponse == std::string::npos ? 0 : lastResponse;
+    // The last response begins with the last status line: "HTTP/" at the start of a line, never
+    // inside a header's value ("Via: HTTP/1.1 gw").
+    std::string::size_type lastResponse = headerBuffer.rfind("\nHTTP/");
+    lastResponse = lastResponse != std::string::npos ? lastResponse + 1 : 0;
+    std::string::size_type line = lastResponse;
     while (line < headerBuffer.size()) {
         std::string::size_type end = headerBuffer.find('\n', line);
         end = end == std::string::npos ? headerBuffer.size() : end;

@@ -7,7 +7,7 @@
 // download takes a name of this run's own beside it.
 #include "part_file.h"
 
-#include "wide_text.h"
+#include "platform/wide_text.h"
 
 #include <algorithm>
 #include <vector>

@@ -2,11 +2,11 @@
 // with the installed one.
 #include "release_probe.h"
 
-#include "connection.h"
 #include "diagnostics/log.h"
 #include "header_version.h"
-#include "proxy_settings.h"
-#include "transfer_result.h"
+#include "network/connection.h"
+#include "network/proxy_choice.h"
+#include "network/transfer_result.h"
 #include "versions/versions.h"
 
 #include <chrono>
@@ -20,6 +20,9 @@ namespace {
 // the start of the application by at most this much. Missing an update once is harmless: the
 // next start asks again.
 constexpr long probeBudgetMilliseconds = 7000;
+// A configuration script that has not answered by this share of the budget is given up, and the
+// request goes direct with the rest.
+constexpr long proxyShareOfBudget = 2;
 // A retry with less time than this left is not worth starting.
 constexpr long shortestRetryMilliseconds = 1000;
 // Where a direct request that cannot connect is followed by proxy detection, it may take this
@@ -34,25 +37,26 @@ long millisecondsSince(std::chrono::steady_clock::time_point start)
             .count());
 }
 
+// A request's own time is measured by libcurl, in milliseconds of a long: never more than the
+// whole budget.
+constexpr unsigned long longestRequestMilliseconds = probeBudgetMilliseconds;
+
 // One header-only request; the service's redirect itself names the installer, so it is not
 // followed.
-CURLcode probe(const std::string& apiUrl, std::string& headerBuffer, Deadline deadline)
+CURLcode probe(const std::string& apiUrl, const ProxyChoice& proxy, std::string& headerBuffer,
+               Deadline deadline)
 {
     const auto started = std::chrono::steady_clock::now();
-    // A configuration script that has not answered by half the time left is given up, and the
-    // request goes direct with the other half.
-    const CurlHandle curl = openServiceRequest(apiUrl, started + (deadline - started) / 2);
+    const CurlHandle curl = openServiceRequest(apiUrl, proxy);
     if (!curl) {
         return CURLE_FAILED_INIT;
     }
-    // Whatever the proxy look-up took comes off the request's own time.
-    const long milliseconds = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-            .count());
+    // Whatever the proxy look-up took has come off the request's own time.
+    const auto milliseconds = static_cast<long>(millisecondsUntil(deadline, longestRequestMilliseconds));
     if (milliseconds <= 0) {
         return CURLE_OPERATION_TIMEDOUT;
     }
-    if (detectionMayFollow()) {
+    if (detectionMayFollow(proxy)) {
         curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS, milliseconds / connectShareWhenDetecting);
     }
     curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
@@ -75,19 +79,28 @@ CURLcode probe(const std::string& apiUrl, std::string& headerBuffer, Deadline de
 
 } // namespace
 
-bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std::string& javaVerURL)
+ProbeBudget startProbeBudget()
 {
-    // One budget for the whole probe: proxy look-ups, detection and every request.
+    // One budget for the whole check: proxy look-ups, detection and every request.
     const auto started = std::chrono::steady_clock::now();
-    const Deadline deadline = started + std::chrono::milliseconds(probeBudgetMilliseconds);
+    const auto budget = std::chrono::milliseconds(probeBudgetMilliseconds);
+    return {started + budget / proxyShareOfBudget, started + budget};
+}
+
+bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std::string& javaVerURL,
+                   ProxyChoice& proxy, Deadline deadline)
+{
     std::string headerBuffer;
-    CURLcode result = probe(apiUrl, headerBuffer, deadline);
+    CURLcode result = probe(apiUrl, proxy, headerBuffer, deadline);
     // Detection must leave time for the request it is for.
-    const Deadline detectionDeadline = deadline - std::chrono::milliseconds(shortestRetryMilliseconds);
-    if (foundProxyAfterFailure(apiUrl, result, static_cast<long long>(headerBuffer.size()), detectionDeadline)
-        && probeBudgetMilliseconds - millisecondsSince(started) >= shortestRetryMilliseconds) {
+    const auto shortestRetry = std::chrono::milliseconds(shortestRetryMilliseconds);
+    const ProxyChoice detected = afterUnreachable(
+        apiUrl, proxy, result, static_cast<long long>(headerBuffer.size()), deadline - shortestRetry);
+    const bool found = !detected.proxy.empty() && detected.proxy != proxy.proxy;
+    proxy = detected;
+    if (found && std::chrono::steady_clock::now() + shortestRetry <= deadline) {
         headerBuffer.clear();
-        result = probe(apiUrl, headerBuffer, deadline);
+        result = probe(apiUrl, proxy, headerBuffer, deadline);
     }
     // Headers of a transfer that failed or timed out are not trusted, even when partial.
     javaVerURL = result == CURLE_OK ? versionFromHeaders(headerBuffer) : std::string();

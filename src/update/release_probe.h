@@ -1,9 +1,25 @@
 // The release probe: one header-only request to the release service at every start.
 #pragma once
 
+#include "network/proxy_settings.h"
+#include "platform/wait_time.h"
+
 #include <string>
 
-// Asks the service at apiUrl which installer is newest and stores its letter-form version in
-// javaVerURL (empty when none was found). True when a version was found and it is higher than
-// the installed javaVerLet, or nothing is installed.
-bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std::string& javaVerURL);
+// The time the update check may take at start, and its first part, in which the proxy must be
+// decided (a configuration script that has not answered by then is given up).
+struct ProbeBudget {
+    Deadline proxyDecided;
+    Deadline answered;
+};
+
+// The budget of a check that starts now.
+ProbeBudget startProbeBudget();
+
+// Asks the service at apiUrl, through proxy, which installer is newest and stores its
+// letter-form version in javaVerURL (empty when none was found) before deadline. True when a
+// version was found and it is higher than the installed javaVerLet, or nothing is installed.
+// When a direct request could not reach the service and automatic detection found a proxy,
+// proxy becomes that choice, for the download too.
+bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std::string& javaVerURL,
+                   ProxyChoice& proxy, Deadline deadline);

@@ -30,6 +30,7 @@ struct Com {
     decltype(&CoInitializeEx) initialize = nullptr;
     decltype(&CoUninitialize) uninitialize = nullptr;
     decltype(&CoCreateInstance) createInstance = nullptr;
+    decltype(&CoTaskMemFree) freeMemory = nullptr;
 };
 
 // Loaded once and kept: COM objects of the apartment live until the process ends.
@@ -41,6 +42,7 @@ const Com& com()
         found.initialize = libraryFunction<decltype(found.initialize)>(ole32, "CoInitializeEx");
         found.uninitialize = libraryFunction<decltype(found.uninitialize)>(ole32, "CoUninitialize");
         found.createInstance = libraryFunction<decltype(found.createInstance)>(ole32, "CoCreateInstance");
+        found.freeMemory = libraryFunction<decltype(found.freeMemory)>(ole32, "CoTaskMemFree");
         (void)ole32.release();
         return found;
     }();
@@ -66,4 +68,11 @@ HRESULT createComInstance(REFCLSID type, REFIID interfaceId, void** object)
     return com().createInstance != nullptr
                ? com().createInstance(type, nullptr, CLSCTX_INPROC_SERVER, interfaceId, object)
                : E_FAIL;
+}
+
+void freeComMemory(void* memory)
+{
+    if (memory != nullptr && com().freeMemory != nullptr) {
+        com().freeMemory(memory);
+    }
 }

@@ -12,10 +12,13 @@
 // one, port 80, as Windows reads such an entry); anything else is refused.
 std::string proxyForScheme(const std::string& proxyList, const std::string& scheme);
 
-// A WinHTTP bypass list ("*.corp.example;<local>;10.0.0.1") as a libcurl no-proxy list
-// ("corp.example,10.0.0.1"). "<local>" (host names without a dot) has no libcurl equivalent and is
-// reported through bypassLocal instead.
-std::string noProxyList(const std::string& bypassList, bool& bypassLocal);
+// True when the user's bypass list ("*.corp.example;<local>;10.*") sends host (lower case, as
+// urlHost gives it) direct, by Windows' rules: entries separated by ";", "," or white space; "*"
+// stands for any text anywhere in an entry; a name without "*" is that one host, not the hosts
+// below it; "<local>" is every host name without a dot; addresses are compared as text, without
+// regard to case. "<-loopback>" (take loopback out of the list) matches nothing, as loopback is
+// never bypassed of itself here.
+bool isBypassed(const std::string& host, const std::string& bypassList);
 
 // The scheme and host of url ("https", "api.adoptium.net"), lower-cased; empty when it has none.
 std::string urlScheme(const std::string& url);
@@ -30,6 +33,19 @@ struct ProxySources {
 
 // The proxy ("host:port") for a URL of scheme; empty for a direct connection.
 std::string proxyFromSettings(const ProxySources& sources, const std::string& scheme);
+
+// How the requests of one run go out, decided once before the first: the proxy (or none) with the
+// user's bypass list, and whether automatic detection may still find one.
+struct ProxyChoice {
+    const char* mode = "direct"; // for the log: environment, direct, fixed, script or detected
+    std::string proxy;           // host:port; empty: direct, or the environment's variables
+    std::string bypassList;      // the user's list of hosts reached directly, in Windows' terms
+    bool autoDetect = false;     // a direct request that cannot reach its host may look for one
+};
+
+// The proxy ("host:port") that a request to url takes under choice: empty for a direct request,
+// such as one to a host of the bypass list.
+std::string proxyForUrl(const ProxyChoice& choice, const std::string& url);
 
 // The environment variables that libcurl reads for a URL of scheme, in its order.
 std::vector<std::string> proxyVariables(const std::string& scheme);

@@ -1,7 +1,7 @@
 // The publishers whose installers the launcher runs.
 #include "trusted_publisher.h"
 
-#include "ascii_case.h"
+#include "platform/ascii_case.h"
 
 #include <algorithm>
 

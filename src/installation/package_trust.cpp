@@ -1,66 +1,15 @@
-// The installer's integrity (its hash, to tell that nothing changed between download and run)
-// and its Authenticode signature.
+// The installer's Authenticode signature and its own version.
 #include "package_trust.h"
 
-#include "system_library.h"
-#include "wide_text.h"
+#include "platform/system_library.h"
+#include "platform/wide_text.h"
 
-#include <bcrypt.h>
 #include <msiquery.h>
 #include <softpub.h>
 #include <wincrypt.h>
 #include <wintrust.h>
 
 #include <memory>
-#include <type_traits>
-#include <vector>
-
-namespace {
-
-constexpr DWORD readPieceBytes = 64 * 1024;
-
-using AlgorithmHandle =
-    std::unique_ptr<std::remove_pointer_t<BCRYPT_ALG_HANDLE>, void (*)(BCRYPT_ALG_HANDLE)>;
-using HashHandle = std::unique_ptr<std::remove_pointer_t<BCRYPT_HASH_HANDLE>, void (*)(BCRYPT_HASH_HANDLE)>;
-
-void closeAlgorithm(BCRYPT_ALG_HANDLE algorithm)
-{
-    (void)BCryptCloseAlgorithmProvider(algorithm, 0);
-}
-
-void destroyHash(BCRYPT_HASH_HANDLE hash)
-{
-    (void)BCryptDestroyHash(hash);
-}
-
-} // namespace
-
-bool hashFile(HANDLE file, Sha256& digest)
-{
-    BCRYPT_ALG_HANDLE rawAlgorithm = nullptr;
-    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&rawAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
-        return false;
-    }
-    const AlgorithmHandle algorithm(rawAlgorithm, &closeAlgorithm);
-    BCRYPT_HASH_HANDLE rawHash = nullptr;
-    if (!BCRYPT_SUCCESS(BCryptCreateHash(algorithm.get(), &rawHash, nullptr, 0, nullptr, 0, 0))) {
-        return false;
-    }
-    const HashHandle hash(rawHash, &destroyHash);
-    LARGE_INTEGER start{};
-    if (SetFilePointerEx(file, start, nullptr, FILE_BEGIN) == FALSE) {
-        return false;
-    }
-    std::vector<UCHAR> piece(readPieceBytes);
-    DWORD read = 0;
-    do {
-        if (ReadFile(file, piece.data(), readPieceBytes, &read, nullptr) == FALSE
-            || !BCRYPT_SUCCESS(BCryptHashData(hash.get(), piece.data(), read, 0))) {
-            return false;
-        }
-    } while (read > 0);
-    return BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0));
-}
 
 PackageSignature readPackageSignature(HANDLE file, const std::string& path)
 {

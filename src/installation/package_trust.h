@@ -3,14 +3,7 @@
 
 #include <windows.h>
 
-#include <array>
 #include <string>
-
-using Sha256 = std::array<unsigned char, 32>;
-
-// The SHA-256 of the whole file behind handle, read from its start. False when it cannot be
-// read to the end.
-bool hashFile(HANDLE file, Sha256& digest);
 
 // The Authenticode verdict on a package.
 struct PackageSignature {

@@ -31,6 +31,30 @@ std::vector<std::string> entries(const std::string& list)
     return found;
 }
 
+// True when text matches pattern as a whole, "*" in pattern standing for any run of characters.
+bool matchesWildcard(const std::string& text, const std::string& pattern)
+{
+    std::string::size_type at = 0;
+    std::string::size_type patternAt = 0;
+    std::string::size_type star = std::string::npos; // the last "*" seen in pattern
+    std::string::size_type starAt = 0;               // where in text that "*" began to match
+    while (at < text.size()) {
+        if (patternAt < pattern.size() && pattern[patternAt] == '*') {
+            star = patternAt++;
+            starAt = at;
+        } else if (patternAt < pattern.size() && pattern[patternAt] == text[at]) {
+            ++patternAt;
+            ++at;
+        } else if (star != std::string::npos) {
+            patternAt = star + 1; // the last "*" takes one more character
+            at = ++starAt;
+        } else {
+            return false;
+        }
+    }
+    return pattern.find_first_not_of('*', patternAt) == std::string::npos;
+}
+
 bool isPort(const std::string& text)
 {
     return !text.empty() && text.size() <= 5
@@ -93,24 +117,19 @@ std::string proxyForScheme(const std::string& proxyList, const std::string& sche
     return forAll;
 }
 
-std::string noProxyList(const std::string& bypassList, bool& bypassLocal)
+bool isBypassed(const std::string& host, const std::string& bypassList)
 {
-    bypassLocal = false;
-    std::string list;
-    for (std::string entry : entries(bypassList)) {
-        if (lowered(entry) == "<local>") {
-            bypassLocal = true;
-            continue;
-        }
-        // libcurl matches a name and every name below it: "*.corp.example" is "corp.example".
-        if (entry.rfind("*.", 0) == 0) {
-            entry = entry.substr(2);
-        }
-        if (isPlainHost(entry)) {
-            list += (list.empty() ? "" : ",") + lowered(entry);
-        }
+    if (host.empty()) {
+        return false;
     }
-    return list;
+    const std::vector<std::string> rules = entries(lowered(bypassList));
+    return std::any_of(rules.begin(), rules.end(), [&host](const std::string& rule) {
+        if (rule == "<local>") {
+            return host.find('.') == std::string::npos;
+        }
+        // Other names in angle brackets ("<-loopback>") are switches, never hosts.
+        return rule.front() != '<' && matchesWildcard(host, rule);
+    });
 }
 
 std::string urlScheme(const std::string& url)
@@ -136,6 +155,11 @@ std::string proxyFromSettings(const ProxySources& sources, const std::string& sc
     // could not be fetched or run, as Windows has it.
     return sources.scriptAnswered ? proxyForScheme(sources.scriptProxies, scheme)
                                   : proxyForScheme(sources.fixedProxies, scheme);
+}
+
+std::string proxyForUrl(const ProxyChoice& choice, const std::string& url)
+{
+    return choice.proxy.empty() || isBypassed(urlHost(url), choice.bypassList) ? std::string() : choice.proxy;
 }
 
 std::vector<std::string> proxyVariables(const std::string& scheme)

@@ -1,10 +1,13 @@
 // Windows Installer runs one installation at a time. While one runs, its service holds the
 // mutex Global\_MSIExecute, and a second msiexec ends with 1618; so the launcher waits for its
-// turn first, and tries again when it loses the race for it.
+// turn first, and tries again when it loses the race for it. Every wait is shown in the progress
+// window with its Cancel, and all of them share one bound: a machine busy for longer is left
+// alone, and the next start asks again.
 #include "windows_installer.h"
 
 #include "diagnostics/log.h"
 #include "installer_codes.h"
+#include "platform/wait_time.h"
 
 #include <windows.h>
 
@@ -17,13 +20,14 @@ namespace {
 using ProcessHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
 
 const char* const installerBusyMutex = R"(Global\_MSIExecute)";
-// Windows Update or another setup may take a while, but not all day.
-constexpr DWORD longestTurnWaitMilliseconds = 10U * 60U * 1000U;
+// Windows Update or another setup may take a while, but not all day: all waits for Windows
+// Installer's turn together.
+constexpr auto longestTurnWait = std::chrono::minutes(10);
 constexpr DWORD turnCheckMilliseconds = 100;
 constexpr int mostBusyRetries = 3;
 constexpr DWORD firstBusyRetryMilliseconds = 1000;
-// Windows Installer's verbose logs of failed installations kept beside the launcher's log.
-constexpr std::size_t keptInstallerLogs = 3;
+
+enum class Turn { ours, gaveUp, cancelled };
 
 // Windows Installer from the system folder, never whatever a search path or the .msi file
 // association would find.
@@ -52,31 +56,34 @@ bool anotherInstallationRuns()
     return state == WAIT_TIMEOUT;
 }
 
-// Waits for Windows Installer's turn, showing why. 0: its turn; 1: the wait took too long;
-// 2: the user cancelled.
-int waitForTurn(const DownloadObserver& observer)
+// Waits, showing why, until another installation has ended and at least pause has passed, or
+// deadline has.
+Turn waitForTurn(const DownloadObserver& observer, DWORD pause, Deadline deadline)
 {
     const ULONGLONG started = GetTickCount64();
     bool logged = false;
-    while (anotherInstallationRuns()) {
+    while (GetTickCount64() - started < pause || anotherInstallationRuns()) {
         if (!logged) {
             logEvent("installer-busy", {{"waiting", "another installation is in progress"}});
             logged = true;
         }
-        if (GetTickCount64() - started > longestTurnWaitMilliseconds) {
-            return 1;
+        if (millisecondsUntil(deadline, turnCheckMilliseconds) == 0) {
+            logEvent("installer-busy", {{"result", "gave up waiting"}});
+            return Turn::gaveUp;
         }
         if (observer.waiting != nullptr && !observer.waiting(observer.context, waitReasonInstallerBusy)) {
-            return 2;
+            return Turn::cancelled;
         }
         Sleep(turnCheckMilliseconds);
     }
     if (logged) {
         logEvent("installer-busy", {{"waited-ms", std::to_string(GetTickCount64() - started)}});
     }
-    return 0;
+    return Turn::ours;
 }
 
+// Starts Windows Installer and waits for it to end. False when it could not be started or
+// waited for; a declined elevation is its exit code ERROR_CANCELLED.
 bool runOnce(const std::string& installer, const std::string& parameters, unsigned long& exitCode)
 {
     SHELLEXECUTEINFOA sei{};
@@ -92,7 +99,7 @@ bool runOnce(const std::string& installer, const std::string& parameters, unsign
                  {{"path", installer}, {"result", "not started"}, {"error", std::to_string(error)}});
         // Declining the prompt for elevation is the user's "No", like Windows Installer's 1602.
         if (error == ERROR_CANCELLED) {
-            exitCode = installerUserCancelled;
+            exitCode = elevationDeclined;
             return true;
         }
         return false;
@@ -112,49 +119,46 @@ bool runOnce(const std::string& installer, const std::string& parameters, unsign
 
 } // namespace
 
-InstallerRun runInstaller(const std::string& packagePath, const std::string& letterVersion,
+UpdateResult runInstaller(const std::string& packagePath, const std::string& installerLog,
                           const DownloadObserver& observer)
 {
-    InstallerRun run;
-    const int turn = waitForTurn(observer);
-    if (observer.ended != nullptr) {
-        observer.ended(observer.context);
-    }
-    run.cancelled = turn == 2;
+    UpdateResult result;
     const std::string installer = msiexecPath();
-    if (turn != 0 || installer.empty()) {
-        if (turn == 1) {
-            logEvent("installer-busy", {{"result", "gave up waiting"}});
-        }
-        return run;
+    if (installer.empty()) {
+        result.why = "no Windows Installer";
+        return result;
     }
     // The launcher starts the application right after the installation, so a restart that
     // the package asks for is left to the user (3010 counts as installed).
-    const std::string installerLog = installerLogPath(letterVersion);
     std::string parameters = "/i \"" + packagePath + "\" REBOOT=ReallySuppress";
     if (!installerLog.empty()) {
         parameters += " /l*v \"" + installerLog + "\"";
     }
-    run.ran = runOnce(installer, parameters, run.exitCode);
-    DWORD pause = firstBusyRetryMilliseconds;
-    for (int retry = 0; retry < mostBusyRetries && run.ran && run.exitCode == installerAnotherRunning;
-         ++retry) {
-        // The progress window is gone by now: wait without one, a little longer each time.
-        Sleep(pause);
-        pause *= 2;
-        if (waitForTurn({}) != 0) {
+    const Deadline deadline = std::chrono::steady_clock::now() + longestTurnWait;
+    DWORD pause = 0;
+    for (int attempt = 0; attempt <= mostBusyRetries; ++attempt) {
+        const Turn turn = waitForTurn(observer, pause, deadline);
+        // The last look at Cancel: nothing after this point can take the installation back.
+        if (turn == Turn::cancelled || (observer.goOn != nullptr && !observer.goOn(observer.context))) {
+            return {UpdateOutcome::cancelled, "cancelled", false, 0};
+        }
+        if (turn == Turn::gaveUp) {
+            return {UpdateOutcome::installerBusy, "gave up waiting", result.installerRan, result.exitCode};
+        }
+        if (observer.installerStarts != nullptr) {
+            observer.installerStarts(observer.context);
+        }
+        if (!runOnce(installer, parameters, result.exitCode)) {
+            return {UpdateOutcome::failed, "not started", false, 0};
+        }
+        result.installerRan = true;
+        result.outcome = outcomeOfExitCode(result.exitCode);
+        result.why = installerExitMeaning(result.exitCode);
+        if (result.outcome != UpdateOutcome::installerBusy) {
             break;
         }
-        run.ran = runOnce(installer, parameters, run.exitCode);
+        // Lost the race for the turn: wait a little longer each time, shown again.
+        pause = pause == 0 ? firstBusyRetryMilliseconds : pause * 2;
     }
-    if (!installerLog.empty()) {
-        if (run.ran && !installerSucceeded(run.exitCode)
-            && GetFileAttributesA(installerLog.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            logEvent("installer-log", {{"kept", installerLog}});
-        } else {
-            (void)DeleteFileA(installerLog.c_str());
-        }
-        keepNewestInstallerLogs(keptInstallerLogs);
-    }
-    return run;
+    return result;
 }

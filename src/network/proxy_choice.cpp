@@ -1,22 +1,20 @@
-// Both requests to the release service go out the same way. TLS 1.2 or newer only, certificate
-// verification left on (Schannel checks against Windows' own trusted roots), redirects only to
-// the service's own scheme, and the proxy that the user chose:
-// - a proxy variable of the environment that libcurl reads for the service's scheme wins, and
-//   libcurl applies it itself, no_proxy included;
-// - otherwise the user's Windows settings: a configuration script's answer, DIRECT included;
-//   the fixed proxy when there is no script or it could not be fetched or run; automatic
-//   detection only once a direct request could not reach the service.
+// The proxy decision. A proxy variable of the environment that libcurl reads for the service's
+// scheme wins, and libcurl applies it itself, no_proxy included. Otherwise the user's Windows
+// settings: a configuration script's answer, DIRECT included; the fixed proxy when there is no
+// script or it could not be fetched or run; automatic detection only once a direct request could
+// not reach the service. The bypass list is applied by the launcher itself, by Windows' rules.
 // Most users have none of these, so the settings' flags are read from the registry first, and
 // WinHTTP, which reads and runs the rest, is loaded only when they name a proxy or a script,
 // when they cannot be read, when the machine's policy makes them per machine, or for detection.
-#include "connection.h"
+#include "proxy_choice.h"
 
 #include "diagnostics/log.h"
-#include "proxy_settings.h"
+#include "platform/system_library.h"
+#include "platform/wide_text.h"
 #include "registry/registry.h"
-#include "system_library.h"
 #include "transfer_result.h"
-#include "wide_text.h"
+
+#include <windows.h>
 
 #include <winhttp.h>
 
@@ -25,11 +23,11 @@
 
 namespace {
 
-const char* const userAgent = "klv-launcher/" KLV_VERSION;
-
 // Each phase of fetching a configuration script, and each WPAD request, has at most this long;
 // the whole look-up also counts against the probe's time.
 constexpr int proxyLookupMilliseconds = 3000;
+// A look-up is never waited for longer than this, whatever deadline a caller gives.
+constexpr unsigned long longestLookupWaitMilliseconds = 4UL * proxyLookupMilliseconds;
 
 const char* const connectionsKey =
     R"(Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections)";
@@ -38,21 +36,6 @@ const char* const connectionsValue = "DefaultConnectionSettings";
 constexpr unsigned long longestConnectionSettings = 16 * 1024;
 const char* const proxyPolicyKey = R"(Software\Policies\Microsoft\Windows\CurrentVersion\Internet Settings)";
 const char* const perUserValue = "ProxySettingsPerUser";
-
-// Decided once a run, at the first request, and used by every request after it.
-struct ProxyChoice {
-    bool decided = false;
-    bool autoDetect = false; // the user's settings ask for automatic detection
-    bool detectTried = false;
-    std::string proxy; // host:port, or empty for a direct connection (or the environment's)
-    std::string noProxy;
-};
-
-ProxyChoice& proxyChoice()
-{
-    static ProxyChoice choice;
-    return choice;
-}
 
 // The WinHTTP functions the launcher uses.
 struct WinHttp {
@@ -148,10 +131,8 @@ bool autoProxyAnswer(const std::string& url, const std::wstring& scriptUrl, Dead
     }
     (void)ticket.release(); // the thread owns it now
     (void)CloseHandle(thread);
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    const DWORD wait = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
-    if (WaitForSingleObject(lookup->done.get(), wait) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(lookup->done.get(), millisecondsUntil(deadline, longestLookupWaitMilliseconds))
+        != WAIT_OBJECT_0) {
         logEvent("proxy-lookup",
                  {{"result", "out of time"}, {"kind", scriptUrl.empty() ? "detection" : "script"}});
         return false;
@@ -189,15 +170,14 @@ bool settingsNeedNoWinHttp(bool& autoDetect)
     return true;
 }
 
-// Reads the rest of the settings through WinHTTP, and runs a configuration script, before
-// deadline.
-void decideFromWindowsSettings(const std::string& url, Deadline deadline, ProxyChoice& choice,
-                               const char*& mode)
+// The rest of the settings through WinHTTP, with a configuration script run before deadline.
+ProxyChoice fromWindowsSettings(const std::string& url, Deadline deadline)
 {
+    ProxyChoice choice;
     const WinHttp* http = winHttp();
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG settings{};
     if (http == nullptr || http->currentUserSettings(&settings) == FALSE) {
-        return;
+        return choice;
     }
     ProxySources sources;
     sources.fixedProxies = narrow(settings.lpszProxy);
@@ -208,26 +188,21 @@ void decideFromWindowsSettings(const std::string& url, Deadline deadline, ProxyC
         choice.autoDetect = false; // the script speaks for the settings
     }
     choice.proxy = proxyFromSettings(sources, urlScheme(url));
-    mode = sources.scriptAnswered ? "script" : choice.proxy.empty() ? "direct" : "fixed";
-    bool bypassLocal = false;
-    choice.noProxy = noProxyList(narrow(settings.lpszProxyBypass), bypassLocal);
-    // "<local>": names without a dot go direct; libcurl has no such rule, so apply it here.
-    if (bypassLocal && urlHost(url).find('.') == std::string::npos) {
-        choice.proxy.clear();
-        mode = "bypassed";
+    choice.mode = sources.scriptAnswered ? "script" : choice.proxy.empty() ? "direct" : "fixed";
+    // A script's answer is for this URL already; the bypass list goes with the fixed proxy.
+    if (!sources.scriptAnswered) {
+        choice.bypassList = narrow(settings.lpszProxyBypass);
     }
     (void)GlobalFree(settings.lpszAutoConfigUrl);
     (void)GlobalFree(settings.lpszProxy);
     (void)GlobalFree(settings.lpszProxyBypass);
+    return choice;
 }
 
-void decideProxy(const std::string& url, Deadline deadline)
+} // namespace
+
+ProxyChoice decideProxy(const std::string& url, Deadline deadline)
 {
-    ProxyChoice& choice = proxyChoice();
-    if (choice.decided) {
-        return;
-    }
-    choice.decided = true;
     const std::string environment = environmentProxy(url);
     if (!environment.empty()) {
         const char* noProxy =
@@ -235,100 +210,40 @@ void decideProxy(const std::string& url, Deadline deadline)
         logEvent("proxy", {{"mode", "environment"},
                            {"proxy", proxyForLog(environment)},
                            {"no-proxy", noProxy != nullptr && *noProxy != '\0' ? "set" : "none"}});
-        return;
+        ProxyChoice choice;
+        choice.mode = "environment";
+        return choice;
     }
-    const char* mode = "direct";
+    ProxyChoice choice;
     if (!settingsNeedNoWinHttp(choice.autoDetect)) {
-        decideFromWindowsSettings(url, deadline, choice, mode);
+        choice = fromWindowsSettings(url, deadline);
     }
-    logEvent("proxy", {{"mode", mode},
+    const bool bypassed = !choice.proxy.empty() && proxyForUrl(choice, url).empty();
+    logEvent("proxy", {{"mode", choice.mode},
                        {"proxy", choice.proxy.empty() ? "none" : choice.proxy},
+                       {"service-bypassed", bypassed ? "yes" : "no"},
                        {"auto-detect", choice.autoDetect ? "on" : "off"}});
+    return choice;
 }
 
-HANDLE& networkPreparation()
+bool detectionMayFollow(const ProxyChoice& choice)
 {
-    static HANDLE thread = nullptr;
-    return thread;
+    return choice.autoDetect && choice.proxy.empty();
 }
 
-DWORD WINAPI initialiseLibcurl(void* /*parameter*/)
+ProxyChoice afterUnreachable(const std::string& url, const ProxyChoice& choice, int curlCode,
+                             long long receivedBytes, Deadline deadline)
 {
-    (void)curl_global_init(CURL_GLOBAL_DEFAULT);
-    return 0;
-}
-
-} // namespace
-
-void prepareNetwork()
-{
-    // Without the thread, the first curl_easy_init does the same set-up itself.
-    networkPreparation() = CreateThread(nullptr, 0, initialiseLibcurl, nullptr, 0, nullptr);
-}
-
-void awaitNetwork()
-{
-    HANDLE& thread = networkPreparation();
-    if (thread != nullptr) {
-        (void)WaitForSingleObject(thread, INFINITE);
-        (void)CloseHandle(thread);
-        thread = nullptr;
+    if (!isUnreachable(curlCode, receivedBytes) || !detectionMayFollow(choice)) {
+        return choice;
     }
-}
-
-CurlHandle openServiceRequest(const std::string& url, Deadline proxyDeadline)
-{
-    awaitNetwork();
-    CurlHandle curl = makeCurlHandle();
-    if (!curl) {
-        return curl;
-    }
-    decideProxy(url, proxyDeadline);
-    const ProxyChoice& choice = proxyChoice();
-    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, userAgent);
-    // Windows 7's Schannel offers TLS 1.2 only to programs that ask for it, and the download
-    // hosts refuse anything older.
-    curl_easy_setopt(curl.get(), CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
-    // Schannel's default fails every request when the certificate revocation servers cannot be
-    // reached, as behind TLS-inspecting company proxies. Best effort still refuses a revoked
-    // certificate whenever the check can be made.
-    curl_easy_setopt(curl.get(), CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
-    // A service reached over HTTPS is never left for plain HTTP, not even by a redirect.
-    const char* const protocols = urlScheme(url) == "https" ? "https" : "http,https";
-    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, protocols);
-    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, protocols);
-    if (!choice.proxy.empty()) {
-        const std::string proxyUrl = "http://" + choice.proxy;
-        curl_easy_setopt(curl.get(), CURLOPT_PROXY, proxyUrl.c_str());
-        curl_easy_setopt(curl.get(), CURLOPT_NOPROXY, choice.noProxy.c_str());
-        // The signed-in user's own credentials through SSPI: no password is asked for or stored.
-        curl_easy_setopt(curl.get(), CURLOPT_PROXYAUTH,
-                         static_cast<long>(CURLAUTH_NEGOTIATE | CURLAUTH_NTLM));
-        curl_easy_setopt(curl.get(), CURLOPT_PROXYUSERPWD, ":");
-    }
-    return curl;
-}
-
-bool detectionMayFollow()
-{
-    const ProxyChoice& choice = proxyChoice();
-    return choice.autoDetect && choice.proxy.empty() && !choice.detectTried;
-}
-
-bool foundProxyAfterFailure(const std::string& url, CURLcode result, long long receivedBytes,
-                            Deadline deadline)
-{
-    ProxyChoice& choice = proxyChoice();
-    if (!isUnreachable(result, receivedBytes) || !detectionMayFollow()) {
-        return false;
-    }
-    choice.detectTried = true;
+    ProxyChoice detected = choice;
+    detected.autoDetect = false; // detection is tried once a run
     std::string proxies;
     if (autoProxyAnswer(url, {}, deadline, proxies)) {
-        choice.proxy = proxyForScheme(proxies, urlScheme(url));
+        detected.proxy = proxyForScheme(proxies, urlScheme(url));
     }
-    logEvent("proxy", {{"mode", choice.proxy.empty() ? "direct" : "detected"},
-                       {"proxy", choice.proxy.empty() ? "none" : choice.proxy}});
-    return !choice.proxy.empty();
+    detected.mode = detected.proxy.empty() ? "direct" : "detected";
+    logEvent("proxy", {{"mode", detected.mode}, {"proxy", detected.proxy.empty() ? "none" : detected.proxy}});
+    return detected;
 }

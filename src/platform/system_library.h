@@ -27,3 +27,7 @@ template <typename Function> Function libraryFunction(const LibraryHandle& libra
 HRESULT enterComApartment(DWORD model);
 void leaveComApartment();
 HRESULT createComInstance(REFCLSID type, REFIID interfaceId, void** object);
+
+// Frees memory that a system function handed out from COM's allocator (CoTaskMemFree); null is
+// left alone.
+void freeComMemory(void* memory);

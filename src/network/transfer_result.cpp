@@ -34,6 +34,7 @@ const ResultText resultTexts[] = {
     {55, "could not send"},
     {56, "connection lost"},
     {60, "certificate not trusted"},
+    {63, "larger than any installer"},
     {97, "proxy refused"},
 };
 

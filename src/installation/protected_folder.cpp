@@ -1,0 +1,60 @@
+// The folder of an elevated launcher's own: the download and Windows Installer's log go there,
+// never into a folder of the user's.
+#include "protected_folder.h"
+
+#include "platform/files.h"
+#include "platform/hex_text.h"
+#include "platform/wide_text.h"
+
+#include <windows.h>
+
+#include <bcrypt.h>
+#include <sddl.h>
+
+#include <cctype>
+
+namespace {
+
+// SYSTEM and the Administrators full control, passed on to what is created inside; protected,
+// so that nothing is inherited from %ProgramData%, where every user may create folders; and
+// nobody else.
+const wchar_t* const administratorsOnly = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+constexpr int mostFolderNames = 8;
+
+} // namespace
+
+std::string createAdministratorsFolder()
+{
+    const std::string programData = programDataFolder();
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (programData.empty()
+        || ConvertStringSecurityDescriptorToSecurityDescriptorW(administratorsOnly, SDDL_REVISION_1,
+                                                                &descriptor, nullptr)
+               == FALSE) {
+        return {};
+    }
+    SECURITY_ATTRIBUTES security{sizeof(security), descriptor, FALSE};
+    std::string created;
+    for (int attempt = 0; attempt < mostFolderNames && created.empty(); ++attempt) {
+        unsigned char random[16];
+        if (!BCRYPT_SUCCESS(
+                BCryptGenRandom(nullptr, random, sizeof(random), BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+            break;
+        }
+        std::string name = programData + R"(\klv-)";
+        for (const unsigned char octet : random) {
+            // Lower case, as the folder's name always had it.
+            for (const char digit : hexNumber(octet, 2).substr(2)) {
+                name += static_cast<char>(std::tolower(static_cast<unsigned char>(digit)));
+            }
+        }
+        // A name that exists already was not made by this run: take another, never that one.
+        if (CreateDirectoryW(widen(name).c_str(), &security) != FALSE) {
+            created = name;
+        } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            break;
+        }
+    }
+    (void)LocalFree(descriptor);
+    return created;
+}

@@ -1,0 +1,16 @@
+// Running Windows Installer: waiting for its turn, and the run itself.
+#pragma once
+
+#include "update/download.h"
+#include "update_outcome.h"
+
+#include <string>
+
+// Has Windows Installer install the package at packagePath, writing its verbose log to
+// installerLog (none when empty), after waiting while another installation runs, and waits for
+// it however long it takes: the user may be answering its dialogs. An installer that still
+// finds another installation running (1618) is started again after a pause, up to three times.
+// Every wait is shown through observer, with Cancel, and all of them together end after ten
+// minutes; the user's Cancel is looked at once more right before each start.
+UpdateResult runInstaller(const std::string& packagePath, const std::string& installerLog,
+                          const DownloadObserver& observer);

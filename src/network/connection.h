@@ -1,0 +1,13 @@
+// The settings that every request to the release service shares: TLS, the launcher's name,
+// which redirects are allowed, and the proxy of the run's choice.
+#pragma once
+
+#include "curl_handle.h"
+#include "proxy_settings.h"
+
+#include <string>
+
+// A libcurl handle for url with those settings, going through the proxy that choice gives for
+// url's host (direct for a host of the bypass list); empty when libcurl cannot make one. Waits
+// for libcurl's global set-up first.
+CurlHandle openServiceRequest(const std::string& url, const ProxyChoice& choice);

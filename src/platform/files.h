@@ -1,0 +1,21 @@
+// Folders that Windows itself names, and questions about paths.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// True when path names an existing folder (or a link to one).
+bool isFolder(const std::string& path);
+
+// The user's temporary folder, with its trailing backslash; empty when unknown.
+std::string temporaryFolder();
+
+// %ProgramData% as the system knows it (FOLDERID_ProgramData), without a trailing backslash;
+// never read from the environment, which the user may set for an elevated process too. Empty
+// when unknown.
+std::string programDataFolder();
+
+// True when file is a plain file of one name: not a link (a symbolic link, a junction), not a
+// folder, and not a second name of another file, any of which could carry writes elsewhere.
+bool isPlainFile(HANDLE file);

@@ -1,0 +1,62 @@
+// The retry rules of the download, in the order they apply: what is worth another attempt at
+// all, how long to wait, and whether the bytes already written can be kept.
+#include "retry_decision.h"
+
+#include "network/transfer_result.h"
+
+namespace {
+
+// libcurl's result codes, as numbers (curl/curl.h): a 200 answered to a ranged request (the
+// content changed), and an HTTP error status.
+constexpr int rangeError = 33;
+constexpr int httpReturnedError = 22;
+constexpr long rangeNotSatisfiable = 416;
+
+// After 1, 2 and 4 seconds, or after what the server's Retry-After asks for, up to half a minute.
+constexpr long firstRetryWaitMilliseconds = 1000;
+constexpr long longestRetryAfterSeconds = 30;
+
+// If-Range takes only a strong validator: a weak ETag ("W/...") would never match.
+std::string strongValidator(const AttemptFacts& facts)
+{
+    if (!facts.acceptsRanges) {
+        return {};
+    }
+    return !facts.etag.empty() && facts.etag.rfind("W/", 0) != 0 ? facts.etag : facts.lastModified;
+}
+
+} // namespace
+
+RetryDecision decideRetry(const AttemptFacts& facts)
+{
+    RetryDecision decision;
+    const bool changed = facts.curlCode == rangeError;
+    const bool notSatisfiable =
+        facts.curlCode == httpReturnedError && facts.httpStatus == rangeNotSatisfiable;
+    // A 416 is worth one fresh start; a second one means the server cannot serve this file.
+    const bool freshStartHelps = changed || (notSatisfiable && !facts.rangeRefusedBefore);
+    decision.rangeRefused = facts.rangeRefusedBefore || notSatisfiable;
+    if (facts.retriesSoFar >= mostDownloadRetries
+        || (!freshStartHelps && !isTransientFailure(facts.curlCode, facts.httpStatus))) {
+        return decision;
+    }
+    if (freshStartHelps) {
+        // The server said what it has; there is nothing to wait for.
+        decision.action = RetryAction::restart;
+        return decision;
+    }
+    const long retryAfter = retryAfterSeconds(facts.retryAfter, longestRetryAfterSeconds);
+    decision.waitMilliseconds =
+        retryAfter >= 0 ? retryAfter * 1000 : firstRetryWaitMilliseconds << facts.retriesSoFar;
+    // A resumed attempt keeps the validator it started with: the first answer's content is the
+    // one the file holds.
+    decision.validator = facts.offset > 0 ? facts.resumedWith : strongValidator(facts);
+    if (decision.validator.empty() || facts.written <= 0) {
+        decision.action = RetryAction::restart;
+        decision.validator.clear();
+        return decision;
+    }
+    decision.action = RetryAction::resume;
+    decision.resumeAt = facts.written;
+    return decision;
+}

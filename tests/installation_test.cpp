@@ -1,0 +1,184 @@
+// The installation: whose packages run, what Windows Installer's exit codes mean (these also
+// run natively under the sanitizers), and on Windows the whole installation with the handles
+// it opens.
+#ifdef _WIN32
+#include <winsock2.h> // libcurl's header needs it before any other Windows header
+#endif
+
+#include "installation/installer_codes.h"
+#include "installation/trusted_publisher.h"
+
+#ifdef _WIN32
+#include "installation/installer.h"
+#include "installation/installer_log.h"
+#include "registry/registry.h"
+#include "update/part_file.h"
+#include "update/release_probe.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#endif
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+TEST(TrustedPublisher, TheRuntimesPublisherOrOneTheAdministratorsAdded)
+{
+    const std::vector<std::string> added = {"Mirror GmbH"};
+    EXPECT_TRUE(isTrustedPublisher("Eclipse.org Foundation, Inc.", {}));
+    EXPECT_TRUE(isTrustedPublisher("ECLIPSE.ORG FOUNDATION, INC.", {}));
+    EXPECT_TRUE(isTrustedPublisher("mirror gmbh", added));
+    for (const char* refused :
+         {"", "Eclipse.org Foundation", "Eclipse.org Foundation, Inc. ", "Evil Inc.", "Mirror GmbH"}) {
+        EXPECT_FALSE(isTrustedPublisher(refused, {})) << refused;
+    }
+}
+
+TEST(InstallerExitCode, EachCodeHasOneOutcome)
+{
+    const struct {
+        unsigned long code;
+        UpdateOutcome outcome;
+    } cases[] =
+        {
+            {0, UpdateOutcome::installed},
+            {3010, UpdateOutcome::installed}, // ERROR_SUCCESS_REBOOT_REQUIRED
+            {1641, UpdateOutcome::installed}, // ERROR_SUCCESS_REBOOT_INITIATED
+            {1602, UpdateOutcome::declined},  // the user cancelled Windows Installer
+            {1223, UpdateOutcome::declined},  // ERROR_CANCELLED: the prompt for elevation
+            {1618, UpdateOutcome::installerBusy},
+            {1625, UpdateOutcome::failed}, // refused by the machine's policy
+            {1603, UpdateOutcome::failed},
+            {1, UpdateOutcome::failed},
+            {1620, UpdateOutcome::failed},
+            {1627, UpdateOutcome::failed},
+            {3011, UpdateOutcome::failed},
+            {259, UpdateOutcome::failed},
+        };
+    for (const auto& row : cases) {
+        EXPECT_EQ(outcomeOfExitCode(row.code), row.outcome) << row.code;
+        EXPECT_EQ(installerSucceeded(row.code), row.outcome == UpdateOutcome::installed) << row.code;
+        // Only Windows Installer's own failures count against a version.
+        EXPECT_EQ(countsAsFailedInstallation({row.outcome, "", true, row.code}),
+                  row.outcome == UpdateOutcome::failed)
+            << row.code;
+    }
+    EXPECT_FALSE(countsAsFailedInstallation({UpdateOutcome::failed, "download", false, 0}));
+    EXPECT_FALSE(countsAsFailedInstallation({UpdateOutcome::installerBusy, "gave up waiting", false, 0}));
+    EXPECT_STREQ(outcomeName(UpdateOutcome::installerBusy), "installer-busy");
+    EXPECT_STREQ(installerExitMeaning(1618), "another installation is in progress");
+    EXPECT_STREQ(installerExitMeaning(12345), "failed");
+}
+
+#ifdef _WIN32
+namespace {
+
+// A profile folder with a Downloads folder below the temporary folder, named in USERPROFILE
+// for as long as it lives.
+struct ScratchProfile {
+    std::string path;
+    ScratchProfile()
+    {
+        char temp[MAX_PATH];
+        EXPECT_GT(GetTempPathA(MAX_PATH, temp), 0U);
+        path = std::string(temp) + "klv-update-test";
+        CreateDirectoryA(path.c_str(), nullptr);
+        CreateDirectoryA((path + "\\Downloads").c_str(), nullptr);
+        EXPECT_EQ(_putenv_s("USERPROFILE", path.c_str()), 0);
+    }
+    ~ScratchProfile()
+    {
+        EXPECT_TRUE(RemoveDirectoryA((path + "\\Downloads").c_str()));
+        EXPECT_TRUE(RemoveDirectoryA(path.c_str()));
+    }
+};
+
+// The value the next handle of this process gets. Closed handles free their slot for the next
+// one, so this only grows while handles stay open. (GetProcessHandleCount is always 0 under
+// Wine, so it cannot tell.)
+HANDLE nextHandleValue()
+{
+    HANDLE probe = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_NE(probe, nullptr);
+    CloseHandle(probe);
+    return probe;
+}
+
+// Nothing listens on port 1 of the loopback interface: every connection is refused.
+const char* const refusingService = "http://127.0.0.1:1/installer";
+// A URL that libcurl refuses before it connects: a failure that is not worth a retry.
+const char* const malformedService = "http://127.0.0.1:99999/installer";
+
+} // namespace
+
+TEST(InstallerChecks, OnlyThePackageOfTheOfferedVersionIsRun)
+{
+    EXPECT_TRUE(packageIsVersion("8.0.432.6", "8u432b06"));
+    EXPECT_TRUE(packageIsVersion("8.0.432.6", "8u432b6"));
+    for (const char* other : {"8.0.422.5", "8.432.6", "8.0.432.6.0", "", "8.0.432.60"}) {
+        EXPECT_FALSE(packageIsVersion(other, "8u432b06")) << other;
+    }
+    EXPECT_FALSE(packageIsVersion("", ""));
+    EXPECT_EQ(installerLogPath("", "8u432b06"), "");
+    keepNewestInstallerLogs("", 0); // without a log folder there is nothing to delete
+}
+
+TEST(CallJavaApi, WithoutAUserProfileNothingIsInstalled)
+{
+    ASSERT_EQ(_putenv("USERPROFILE="), 0); // an empty value removes the variable
+    std::string version = "8u432b06";
+    EXPECT_EQ(callJavaAPI(version, "http://127.0.0.1:1/unused").outcome, UpdateOutcome::failed);
+    EXPECT_EQ(version, "8u432b06");
+}
+
+TEST(CallJavaApi, AFailedDownloadLeavesNoFileBehind)
+{
+    const ScratchProfile profile;
+    std::string version = "8u432b06";
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_EQ(callJavaAPI(version, refusingService).outcome, UpdateOutcome::failed);
+    // A refused connection is tried three more times, after 1, 2 and 4 seconds.
+    EXPECT_GE(GetTickCount64() - started, 7000U);
+    EXPECT_EQ(version, "8u432b06");
+    EXPECT_EQ(GetFileAttributesA(installerDownloadPath(profile.path, version).c_str()),
+              INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Handles, TheUpdateStageAndTheReadersReleaseEverythingTheyOpen)
+{
+    const ScratchProfile profile;
+    const std::string record = R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE\8.0.432.6\hotspot\MSI)";
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, record.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\jre\\"), 8),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    const auto oneRound = [&record] {
+        EXPECT_EQ(findjavaVersionReg(), "8u432b06");
+        EXPECT_EQ(queryRegistry(record, "Path", HKEY_LOCAL_MACHINE), "C:\\jre\\");
+        (void)queryRegistry(record, "Missing", HKEY_LOCAL_MACHINE);
+        (void)queryRegistry(R"(SOFTWARE\NoSuchKey)", "Path", HKEY_LOCAL_MACHINE);
+        unsigned long number = 0;
+        (void)queryRegistryNumber(record, "Path", HKEY_LOCAL_MACHINE, number);
+        std::string probed;
+        ProxyChoice proxy;
+        EXPECT_FALSE(getURLVersion(refusingService, "8u432b06", probed, proxy, startProbeBudget().answered));
+        std::string version = "8u432b06";
+        EXPECT_EQ(callJavaAPI(version, malformedService).outcome, UpdateOutcome::failed);
+    };
+    // The first round lets the platform create what it keeps for the process (sockets' DLLs,
+    // the registry's root handles), so only what a round leaves behind is counted.
+    oneRound();
+    const HANDLE before = nextHandleValue();
+    for (int round = 0; round < 20; ++round) {
+        oneRound();
+    }
+    EXPECT_EQ(nextHandleValue(), before);
+    (void)RegDeleteTreeA(HKEY_LOCAL_MACHINE, R"(SOFTWARE\WOW6432Node\Eclipse Adoptium)");
+}
+#endif
