@@ -112,8 +112,20 @@ bool pinFolders(const std::string& path, std::vector<HANDLE>& pinned)
 std::string launcherLogFolder()
 {
     const char* localAppData = std::getenv("LOCALAPPDATA");
+    if (localAppData == nullptr || *localAppData == '\0') {
+        return {};
+    }
+    // Once made, the folders are only checked where the log is opened, every folder of the path
+    // at once.
+    std::string existing = localAppData;
+    for (const char* subfolder : logSubfolders) {
+        existing += std::string("\\") + subfolder;
+    }
+    if (isFolder(existing)) {
+        return existing;
+    }
     std::vector<HANDLE> pinned;
-    if (localAppData == nullptr || *localAppData == '\0' || !pinFolders(localAppData, pinned)) {
+    if (!pinFolders(localAppData, pinned)) {
         return {};
     }
     // Each folder is made inside one that is held and checked, and is itself checked before

@@ -3,6 +3,8 @@ install the stand-in javaw.exe and leave the runtime's registry records, or that
 Authenticode-signed with osslsigncode and a throw-away certificate made here, unless asked
 not to be."""
 
+import contextlib
+import fcntl
 import shutil
 import subprocess
 import uuid
@@ -80,7 +82,32 @@ def signing_certificate(organisation=PUBLISHER):
     return chain, key
 
 
+_held = False
+
+
+@contextlib.contextmanager
+def _one_builder():
+    """Scenarios run side by side share the packages: one process at a time builds them."""
+    global _held
+    if _held:
+        yield
+        return
+    rig.MSI_DIR.mkdir(parents=True, exist_ok=True)
+    with open(rig.MSI_DIR / ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        _held = True
+        try:
+            yield
+        finally:
+            _held = False
+
+
 def build(dotted, outcome="installs", signed=True, publisher=PUBLISHER):
+    with _one_builder():
+        return _build(dotted, outcome, signed, publisher)
+
+
+def _build(dotted, outcome, signed, publisher):
     """The path of an installer for the dotted version: "installs" ends with exit code 0,
     "reboot" installs and asks for a restart (3010), "fails" rolls back and ends non-zero,
     "changes-package" installs after trying to write to and delete the package it runs from
@@ -94,7 +121,7 @@ def build(dotted, outcome="installs", signed=True, publisher=PUBLISHER):
         return msi
     if signed:
         cert, key = signing_certificate(publisher)
-        unsigned = build(dotted, outcome, signed=False)
+        unsigned = _build(dotted, outcome, False, publisher)
         subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", unsigned, "-out", msi],
                        check=True, stdout=subprocess.DEVNULL)
         return msi

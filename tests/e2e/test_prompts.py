@@ -423,6 +423,21 @@ class Recovery(UpdateScenario):
         self.assertEqual(run.exit_code, 0)
         self.assertStarted(run, folder)
 
+    def test_a_windows_installer_busy_at_every_try_is_no_failed_installation(self):
+        self.prefix.install_runtime("8.0.422.5")
+        self.offer_installer()
+        # A stand-in msiexec.exe that always finds another installation running.
+        shutil.copy(rig.EXIT_WITH, self.prefix.windows_to_unix(r"C:\windows\system32\msiexec.exe"))
+        self.prefix.extra_env.update(WINEDLLOVERRIDES="mscoree,mshtml=;msiexec.exe=n", KLV_EXIT_WITH="1618")
+        for _ in range(2):
+            run = self.prefix.run_launcher(answers=["yes", "ok"])
+            self.assertBoxes(run, ["newJava", "errorJava"])
+            self.assertEqual(len(installer_runs(run)), 4)  # the first try and three more
+            self.assertLess(run.seconds, 60)
+        self.assertIn(" installation result=installer-busy version=8u432b06 why=", self.prefix.launcher_log())
+        # Two failed installations would stop the offer; busy ones do not count.
+        self.assertBoxes(self.prefix.run_launcher(answers=["no"]), ["newJava"])
+
     def test_a_version_that_failed_twice_is_not_offered_again(self):
         folder = self.prefix.install_runtime("8.0.422.5")
         self.offer_installer("fails")
@@ -448,6 +463,27 @@ class ElevatedLauncher(UpdateScenario):
         self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.432.6"])
         self.assertDownloadsEmpty()
         self.assertEqual(sorted(program_data.rglob("*")), before)
+
+
+    def test_a_failed_installations_log_never_writes_through_a_planted_file(self):
+        [local] = [p for p in self.prefix.windows_to_unix(r"C:\users").glob("*/AppData/Local")
+                   if p.parent.parent.name != "Public"]
+        folder = local / "Marveth" / "KLV"
+        folder.mkdir(parents=True)
+        planted = folder / f"msiexec-{self.offered}.log"
+        planted.write_bytes(b"planted by another program")
+        self.offer_installer("fails")
+        run = self.prefix.run_launcher(answers=["yes", "ok"], elevated=True)
+        self.assertBoxes(run, ["noJava", "errorJava"])
+        [installer] = installer_runs(run)
+        # Windows Installer writes into the run's own protected folder.
+        self.assertRegex(installer.parameters, r' /l\*v "C:\\ProgramData\\klv-[0-9a-f]{32}\\msiexec-8u432b06\.log"$')
+        self.assertEqual(planted.read_bytes(), b"planted by another program")
+        [copy] = [path for path in folder.glob("msiexec-*.log") if path != planted]
+        self.assertRegex(copy.name, r"^msiexec-8u432b06-\d+\.log$")
+        self.assertGreater(copy.stat().st_size, 0)
+        self.assertRegex(self.prefix.launcher_log(), r" installer-log kept=C:\\users\\[^\\]+\\AppData\\Local\\Marveth"
+                         r"\\KLV\\" + re.escape(copy.name) + "\r\n")
 
 
 class MirrorNamedByPolicy(UpdateScenario):
