@@ -27,9 +27,12 @@ TEST(WaitTime, AWaitFromADeadlineIsClampedToItsBounds)
         unsigned long longest;
         unsigned long wait;
     } cases[] = {
-        {now + milliseconds(250), 1000, 250},       {now + milliseconds(5000), 1000, 1000}, {now, 1000, 0},
-        {now - milliseconds(10), 1000, 0},          {noDeadline(), 600000, 600000}, // no deadline never means
-                                                                                    // 49 days
+        {now + milliseconds(250), 1000, 250},
+        {now + milliseconds(5000), 1000, 1000},
+        {now, 1000, 0},
+        {now - milliseconds(10), 1000, 0},
+        // No deadline never means a wait of 49 days.
+        {noDeadline(), 600000, 600000},
         {noDeadline(), 0xFFFFFFFEUL, 0xFFFFFFFEUL},
     };
     for (const auto& row : cases) {

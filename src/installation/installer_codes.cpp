@@ -8,26 +8,26 @@ namespace {
 
 struct ExitMeaning {
     unsigned long code;
+    UpdateOutcome outcome;
     // cppcheck-suppress unusedStructMember ; it is read through the result of std::find_if
     const char* meaning;
-    UpdateOutcome outcome;
 };
 
 // One table for what the launcher makes of an exit code; a code not in it is a failure.
 const ExitMeaning meanings[] = {
-    {installerSuccess, "installed", UpdateOutcome::installed},
-    {installerRebootRequired, "installed, restart required", UpdateOutcome::installed},
-    {installerRebootStarted, "installed, restart started", UpdateOutcome::installed},
-    {installerUserCancelled, "cancelled by the user", UpdateOutcome::declined},
-    {elevationDeclined, "elevation declined", UpdateOutcome::declined},
-    {installerFatalError, "fatal error during installation", UpdateOutcome::failed},
-    {installerAnotherRunning, "another installation is in progress", UpdateOutcome::installerBusy},
-    {1619, "package could not be opened", UpdateOutcome::failed},
-    {1620, "not a valid package", UpdateOutcome::failed},
-    {installerRefusedByPolicy, "forbidden by system policy", UpdateOutcome::failed},
-    {1627, "function failed", UpdateOutcome::failed},
-    {1638, "another version of this product is installed", UpdateOutcome::failed},
-    {1639, "invalid command line", UpdateOutcome::failed},
+    {installerSuccess, UpdateOutcome::installed, "installed"},
+    {installerRebootRequired, UpdateOutcome::installed, "installed, restart required"},
+    {installerRebootStarted, UpdateOutcome::installed, "installed, restart started"},
+    {installerUserCancelled, UpdateOutcome::declined, "cancelled by the user"},
+    {elevationDeclined, UpdateOutcome::declined, "elevation declined"},
+    {installerFatalError, UpdateOutcome::failed, "fatal error during installation"},
+    {installerAnotherRunning, UpdateOutcome::installerBusy, "another installation is in progress"},
+    {1619, UpdateOutcome::failed, "package could not be opened"},
+    {1620, UpdateOutcome::failed, "not a valid package"},
+    {installerRefusedByPolicy, UpdateOutcome::failed, "forbidden by system policy"},
+    {1627, UpdateOutcome::failed, "function failed"},
+    {1638, UpdateOutcome::failed, "another version of this product is installed"},
+    {1639, UpdateOutcome::failed, "invalid command line"},
 };
 
 const ExitMeaning* rowOf(unsigned long exitCode)

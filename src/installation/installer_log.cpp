@@ -66,7 +66,7 @@ std::string copyInstallerLog(const std::string& source, const std::string& logFo
         return {};
     }
     for (unsigned attempt = 0; attempt < mostCopyNames; ++attempt) {
-        const std::string name =
+        std::string name =
             attempt == 0 ? wanted
                          : withNameSuffix(wanted, std::to_string(GetCurrentProcessId())
                                                       + (attempt > 1 ? "-" + std::to_string(attempt) : ""));
