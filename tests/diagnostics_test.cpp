@@ -1,6 +1,7 @@
 // The launcher's log: what a line looks like, where it goes, and that nothing stops the
 // launcher when it cannot be written.
 #include "diagnostics/log.h"
+#include "diagnostics/log_file.h"
 
 #include <windows.h>
 

@@ -7,18 +7,14 @@
 
 #include <string>
 
-// A log that has passed this at start is moved aside to klv-launcher.log.1, replacing the one
-// there: at most about twice this per user, however many starts.
-constexpr unsigned long long launcherLogLimitBytes = 1024ULL * 1024ULL;
-
-// %LOCALAPPDATA%\Marveth\KLV, created as needed, each folder checked not to be a link before
-// anything is made in it; empty when there is no such folder to be had.
-std::string launcherLogFolder();
-
 // Opens folder\klv-launcher.log for appending, after moving a log past the limit aside, and
 // writes the events recorded before. False, and every event is dropped, when the file cannot be
 // opened. Until the first call, events wait in memory.
 bool openLauncherLog(const std::string& folder);
+
+// The same for the log that prepareLogFileInBackground began to open in the user's log folder,
+// once it is open (or, without that, opened now).
+bool openPreparedLauncherLog();
 
 // Appends one line, in one write: lines of launchers running at once never mix.
 void logEvent(const char* event, std::initializer_list<LogField> fields = {});

@@ -48,7 +48,7 @@ void openRunLog()
     static bool opened = false;
     if (!opened) {
         opened = true;
-        (void)openLauncherLog(launcherLogFolder());
+        (void)openPreparedLauncherLog();
     }
 }
 
