@@ -85,7 +85,7 @@ bool openPreparedLauncherLog()
 void logEvent(const char* event, std::initializer_list<LogField> fields)
 {
     OpenLog& log = openLog();
-    const HANDLE file = log.log.file;
+    HANDLE file = log.log.file;
     if (file == INVALID_HANDLE_VALUE && (!log.pending || log.pendingLines.size() >= mostPendingLines)) {
         return;
     }

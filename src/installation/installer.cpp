@@ -19,6 +19,7 @@
 #include "windows_installer.h"
 
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -52,9 +53,11 @@ UpdateResult ended(UpdateOutcome outcome, const char* why)
 
 // Only a package that its publisher signed, of the version that was offered, is run: a
 // tampered service or mirror can neither slip in another signer's package nor an older one.
-// Installation goes on (the result's outcome is "installed") when it passes.
-UpdateResult checkPackage(HANDLE package, const std::string& packagePath, const std::string& version,
-                          const std::vector<std::string>& publishers, const DownloadObserver& observer)
+// Why the package is not run (refused, or the user cancelled meanwhile); nothing when it passes.
+std::optional<UpdateResult> reasonNotToRun(HANDLE package, const std::string& packagePath,
+                                           const std::string& version,
+                                           const std::vector<std::string>& publishers,
+                                           const DownloadObserver& observer)
 {
     if (!userGoesOn(observer)) {
         return ended(UpdateOutcome::cancelled, "cancelled");
@@ -75,7 +78,10 @@ UpdateResult checkPackage(HANDLE package, const std::string& packagePath, const 
     logEvent("package-version", {{"product-version", productVersion.empty() ? "unreadable" : productVersion},
                                  {"offered", version},
                                  {"verdict", expected ? "accepted" : "refused"}});
-    return expected ? ended(UpdateOutcome::installed, "") : ended(UpdateOutcome::refused, "package version");
+    if (!expected) {
+        return ended(UpdateOutcome::refused, "package version");
+    }
+    return std::nullopt;
 }
 
 // Windows Installer's log after its run: deleted after a success; after a failure kept in the
@@ -112,8 +118,11 @@ UpdateResult installPackage(std::string& packagePath, const std::string& apiUrl,
                : end == DownloadEnd::tooLarge ? ended(UpdateOutcome::failed, "larger than any installer")
                                               : ended(UpdateOutcome::failed, "download");
     }
-    UpdateResult result = checkPackage(package.get(), packagePath, version, options.publishers, observer);
-    if (result.outcome == UpdateOutcome::installed) {
+    UpdateResult result;
+    if (const auto refusal =
+            reasonNotToRun(package.get(), packagePath, version, options.publishers, observer)) {
+        result = *refusal;
+    } else {
         const std::string installerLog =
             installerLogPath(options.elevated ? ownFolder : options.logFolder, version);
         result = runInstaller(packagePath, installerLog, observer);
