@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <limits>
 #include <string>
@@ -181,7 +182,6 @@ TEST(RetryDecision, ResumeRestartWaitOrGiveUp)
 TEST(TransferFigures, NeitherOverflowNorWrapAtTheirLimits)
 {
     constexpr long long most = std::numeric_limits<long long>::max();
-    constexpr unsigned long long all = std::numeric_limits<unsigned long long>::max();
     const struct {
         long long offset, received, total;
         unsigned long long shownReceived, shownTotal;
@@ -203,9 +203,6 @@ TEST(TransferFigures, NeitherOverflowNorWrapAtTheirLimits)
         EXPECT_EQ(pastLargestInstaller(std::max(figures.received, figures.total)), row.tooLarge)
             << row.offset;
     }
-    EXPECT_EQ(transferFigures(most, most, 0).received, 2ULL * most);
-    EXPECT_EQ(transferFigures(0, 0, 0).total, 0ULL);
-    EXPECT_LE(2ULL * most, all);
 }
 
 #ifdef _WIN32
