@@ -335,8 +335,14 @@ class OneUpdateAtATime(UpdateScenario):
         while second[0].poll() is None:
             self.assertIsNone(self.prefix.wait_box(0.5), "the second launcher asked too")
         self.assertEqual(second[0].returncode, 0)
-        record = self.prefix.record.read_text()
         new_javaw = rig.runtime_folder("8.0.432.6") + r"bin\javaw.exe"
+        # A launcher ends once the shell has started javaw.exe, which writes its record a moment
+        # later.
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and (not self.prefix.record.exists() or self.prefix.record.read_text(
+                errors="replace").count(f"module={new_javaw}") < 2):
+            time.sleep(0.1)
+        record = self.prefix.record.read_text()
         self.assertEqual(record.count(f"module={new_javaw}"), 2, record)
         self.assertEqual(self.service.requests.count(("HEAD", rig.API_PATH)), 2)
         self.assertEqual(self.service.requests.count(("GET", self.service.installer_path())), 1)
