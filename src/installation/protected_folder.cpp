@@ -3,7 +3,6 @@
 #include "protected_folder.h"
 
 #include "platform/files.h"
-#include "platform/hex_text.h"
 #include "platform/wide_text.h"
 
 #include <windows.h>
@@ -11,7 +10,7 @@
 #include <bcrypt.h>
 #include <sddl.h>
 
-#include <cctype>
+#include <cstdio>
 
 namespace {
 
@@ -43,10 +42,9 @@ std::string createAdministratorsFolder()
         }
         std::string name = programData + R"(\klv-)";
         for (const unsigned char octet : random) {
-            // Lower case, as the folder's name always had it.
-            for (const char digit : hexNumber(octet, 2).substr(2)) {
-                name += static_cast<char>(std::tolower(static_cast<unsigned char>(digit)));
-            }
+            char hex[3];
+            (void)std::snprintf(hex, sizeof(hex), "%02x", octet);
+            name += hex;
         }
         // A name that exists already was not made by this run: take another, never that one.
         if (CreateDirectoryW(widen(name).c_str(), &security) != FALSE) {
