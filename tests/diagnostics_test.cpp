@@ -69,6 +69,16 @@ TEST(LauncherLog, IsMovedAsideOncePastTheLimitAndNeverStandsInTheWay)
     EXPECT_NE(fresh.find(" second value=a\\x0Ab\r\n"), std::string::npos) << fresh;
     EXPECT_EQ(fresh.find('\n'), fresh.size() - 1);
 
+    // A second name of another file, planted as the log (a hard link), is never written through.
+    ASSERT_TRUE(DeleteFileA(log.c_str()));
+    const std::string other = folder + R"(\other.txt)";
+    std::ofstream(other, std::ios::binary | std::ios::trunc) << "other";
+    ASSERT_TRUE(CreateHardLinkA(log.c_str(), other.c_str(), nullptr));
+    EXPECT_FALSE(openLauncherLog(folder));
+    logEvent("dropped");
+    EXPECT_EQ(contents(other), "other");
+    ASSERT_TRUE(DeleteFileA(other.c_str()));
+
     // A folder where the file should be, a folder that does not exist, and no folder at all:
     // no log, and every event is dropped quietly.
     ASSERT_TRUE(DeleteFileA(log.c_str()));

@@ -34,10 +34,7 @@ bool pinFolder(const std::string& folder, std::vector<HANDLE>& pinned)
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileInformationByHandle(handle, &info) == FALSE
-        || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
-        || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    if (!isFolderItself(handle)) {
         (void)CloseHandle(handle);
         return false;
     }

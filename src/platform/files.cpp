@@ -31,10 +31,36 @@ std::string programDataFolder()
     return folder;
 }
 
+namespace {
+
+// The attributes of what handle is open on; false when they cannot be read. Asks for nothing
+// more: GetFileInformationByHandle also reads the volume's serial number, which Wine answers by
+// querying the mount point, at about a millisecond a call.
+bool attributesOf(HANDLE handle, DWORD& attributes)
+{
+    FILE_ATTRIBUTE_TAG_INFO info{};
+    if (GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof(info)) == FALSE) {
+        return false;
+    }
+    attributes = info.FileAttributes;
+    return true;
+}
+
+} // namespace
+
+bool isFolderItself(HANDLE handle)
+{
+    DWORD attributes = 0;
+    return attributesOf(handle, attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+           && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
 bool isPlainFile(HANDLE file)
 {
-    BY_HANDLE_FILE_INFORMATION info{};
-    return GetFileInformationByHandle(file, &info) != FALSE
-           && (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0
-           && info.nNumberOfLinks == 1;
+    DWORD attributes = 0;
+    FILE_STANDARD_INFO standard{};
+    return attributesOf(file, attributes)
+           && (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0
+           && GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)) != FALSE
+           && standard.NumberOfLinks == 1;
 }

@@ -16,6 +16,10 @@ std::string temporaryFolder();
 // when unknown.
 std::string programDataFolder();
 
+// True when handle is open on a folder itself, not on a link (a junction, a symbolic link) that
+// was opened in its place with FILE_FLAG_OPEN_REPARSE_POINT.
+bool isFolderItself(HANDLE handle);
+
 // True when file is a plain file of one name: not a link (a symbolic link, a junction), not a
 // folder, and not a second name of another file, any of which could carry writes elsewhere.
 bool isPlainFile(HANDLE file);
