@@ -77,11 +77,6 @@ bool openLauncherLog(const std::string& folder)
     return install(openLogFile(folder));
 }
 
-bool openPreparedLauncherLog()
-{
-    return install(preparedLogFile());
-}
-
 void logEvent(const char* event, std::initializer_list<LogField> fields)
 {
     OpenLog& log = openLog();

@@ -12,10 +12,6 @@
 // opened. Until the first call, events wait in memory.
 bool openLauncherLog(const std::string& folder);
 
-// The same for the log that prepareLogFileInBackground began to open in the user's log folder,
-// once it is open (or, without that, opened now).
-bool openPreparedLauncherLog();
-
 // Appends one line, in one write: lines of launchers running at once never mix.
 void logEvent(const char* event, std::initializer_list<LogField> fields = {});
 

@@ -7,7 +7,6 @@
 #include "platform/files.h"
 
 #include <cstdlib>
-#include <utility>
 
 namespace {
 
@@ -132,50 +131,4 @@ void closeLogFile(LogFile& log)
     }
     unpin(log.pinnedFolders);
     log = {};
-}
-
-namespace {
-
-// The one background preparation of the run's log, and what it opened: process-wide, as the
-// log is. Written by the thread until it ends, read only after that.
-struct Preparation {
-    HANDLE thread = nullptr;
-    LogFile prepared;
-};
-
-Preparation& preparation()
-{
-    static Preparation state;
-    return state;
-}
-
-DWORD WINAPI prepareLogFile(void* /*parameter*/)
-{
-    preparation().prepared = openLogFile(launcherLogFolder());
-    return 0;
-}
-
-} // namespace
-
-void prepareLogFileInBackground()
-{
-    Preparation& state = preparation();
-    if (state.thread == nullptr) {
-        state.thread = CreateThread(nullptr, 0, prepareLogFile, nullptr, 0, nullptr);
-    }
-}
-
-LogFile preparedLogFile()
-{
-    Preparation& state = preparation();
-    if (state.thread == nullptr) {
-        return openLogFile(launcherLogFolder());
-    }
-    // Opening files and folders ends by itself: a missing share fails within the system's time-outs.
-    (void)WaitForSingleObject(state.thread, INFINITE);
-    (void)CloseHandle(state.thread);
-    state.thread = nullptr;
-    LogFile prepared = std::move(state.prepared);
-    state.prepared = {};
-    return prepared;
 }

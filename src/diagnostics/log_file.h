@@ -29,11 +29,3 @@ LogFile openLogFile(const std::string& folder);
 
 // Closes the file and lets the folders go.
 void closeLogFile(LogFile& log);
-
-// Starts openLogFile(launcherLogFolder()) on a thread of its own: the folders' checks take a
-// few milliseconds that the start of the application need not wait for.
-void prepareLogFileInBackground();
-
-// The file that the background thread opened, once it has ended; without one started, the file
-// opened now.
-LogFile preparedLogFile();

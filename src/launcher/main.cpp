@@ -1,7 +1,6 @@
 // The launcher's entry point: find the installed runtime, offer the newest one, then start
 // the application with javaw.exe through the shell.
 #include "diagnostics/log.h"
-#include "diagnostics/log_file.h"
 #include "launch_paths.h"
 #include "launcher.h"
 #include "network/network_setup.h"
@@ -66,10 +65,6 @@ bool newerRuntimeOffered(ProxyChoice& proxy)
 {
     const ProbeBudget budget = startProbeBudget();
     proxy = decideProxy(serviceUrl, budget.proxyDecided);
-    // While the request is under way, the log's folders are made, checked and held, and its file
-    // opened; it is written once the application has started (or before a question).
-    awaitNetwork();
-    prepareLogFileInBackground();
     return getURLVersion(serviceUrl, javaVerReg, javaVerURL, proxy, budget.answered);
 }
 

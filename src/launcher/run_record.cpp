@@ -2,8 +2,8 @@
 #include "run_record.h"
 
 #include "diagnostics/log.h"
+#include "diagnostics/log_file.h"
 #include "launcher.h"
-#include "network/network_setup.h"
 #include "platform/hex_text.h"
 #include "prompts/prompt_texts.h"
 
@@ -48,13 +48,12 @@ void openRunLog()
     static bool opened = false;
     if (!opened) {
         opened = true;
-        (void)openPreparedLauncherLog();
+        (void)openLauncherLog(launcherLogFolder());
     }
 }
 
 int recordEnd(const char* outcome, int exitCode)
 {
-    awaitNetwork();
     openRunLog();
     logEvent("end", {{"outcome", outcome}, {"exit-code", std::to_string(exitCode)}});
     closeLauncherLog();

@@ -3,8 +3,6 @@
 // redirects only to the service's own scheme, and the proxy of the run's choice.
 #include "connection.h"
 
-#include "network_setup.h"
-
 namespace {
 
 const char* const userAgent = "klv-launcher/" KLV_VERSION;
@@ -13,7 +11,6 @@ const char* const userAgent = "klv-launcher/" KLV_VERSION;
 
 CurlHandle openServiceRequest(const std::string& url, const ProxyChoice& choice)
 {
-    awaitNetwork();
     CurlHandle curl = makeCurlHandle();
     if (!curl) {
         return curl;
