@@ -3,14 +3,16 @@
 
 #include <windows.h>
 
-#include <sddl.h>
-
 bool IsRunAsAdmin()
 {
     BOOL isAdmin = FALSE;
+    // The built-in Administrators group, S-1-5-32-544, built from its parts: parsing the same SID
+    // from its SDDL string ("BA") costs about half a millisecond under Wine.
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
     PSID adminGroupSID = nullptr;
-    // "BA" is the SDDL alias of the built-in Administrators group.
-    if (ConvertStringSidToSidA("BA", &adminGroupSID) == FALSE) {
+    if (AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                 0, 0, 0, 0, &adminGroupSID)
+        == FALSE) {
         return false;
     }
     // A null token tests the thread's effective token: an administrator whose token is not
@@ -18,6 +20,6 @@ bool IsRunAsAdmin()
     if (CheckTokenMembership(nullptr, adminGroupSID, &isAdmin) == FALSE) {
         isAdmin = FALSE;
     }
-    (void)LocalFree(adminGroupSID);
+    (void)FreeSid(adminGroupSID);
     return isAdmin == TRUE;
 }
