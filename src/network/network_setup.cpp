@@ -7,7 +7,7 @@ void prepareNetwork()
 {
     // On a thread of its own the set-up gains nothing: it loads DLLs under the loader lock,
     // which whatever else the launcher does meanwhile soon needs too, and under Wine a new
-    // thread takes about five milliseconds before it runs at all. Without this call, the first
+    // thread takes three to five milliseconds before it runs at all. Without this call, the first
     // curl_easy_init would do the same set-up, but not safely against other threads.
     (void)curl_global_init(CURL_GLOBAL_DEFAULT);
 }
