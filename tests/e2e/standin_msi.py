@@ -5,6 +5,7 @@ not to be."""
 
 import contextlib
 import fcntl
+import os
 import shutil
 import subprocess
 import uuid
@@ -122,8 +123,12 @@ def _build(dotted, outcome, signed, publisher):
     if signed:
         cert, key = signing_certificate(publisher)
         unsigned = _build(dotted, outcome, False, publisher)
-        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", unsigned, "-out", msi],
+        # osslsigncode never overwrites, and a stale package must give way to the new one whole.
+        signing = msi.with_suffix(".signing")
+        signing.unlink(missing_ok=True)
+        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", unsigned, "-out", signing],
                        check=True, stdout=subprocess.DEVNULL)
+        os.replace(signing, msi)
         return msi
     names = uuid.uuid5(uuid.NAMESPACE_URL, f"klv-standin-{dotted}-{outcome}")
     # wixl looks for the packaged files beside the source, by relative name.
