@@ -26,3 +26,10 @@ inline unsigned long millisecondsUntil(Deadline deadline, unsigned long longest,
     return left.count() < static_cast<long long>(longest) ? static_cast<unsigned long>(left.count())
                                                           : longest;
 }
+
+// The whole milliseconds since start, for the log.
+inline long long millisecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
+}

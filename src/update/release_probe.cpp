@@ -7,6 +7,7 @@
 #include "network/connection.h"
 #include "network/proxy_choice.h"
 #include "network/transfer_result.h"
+#include "platform/wait_time.h"
 #include "versions/versions.h"
 
 #include <chrono>
@@ -29,13 +30,6 @@ constexpr long shortestRetryMilliseconds = 1000;
 // share of the budget to connect, so that the detection and the retry have the rest: a firewall
 // that drops packets without a word is told from a slow link this way.
 constexpr long connectShareWhenDetecting = 2;
-
-long millisecondsSince(std::chrono::steady_clock::time_point start)
-{
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-            .count());
-}
 
 // A request's own time is measured by libcurl, in milliseconds of a long: never more than the
 // whole budget.

@@ -7,6 +7,7 @@
 #include "header_version.h"
 #include "network/connection.h"
 #include "network/transfer_result.h"
+#include "platform/wait_time.h"
 #include "transfer_limits.h"
 
 #include <chrono>
@@ -141,8 +142,6 @@ CURLcode transferOnce(const std::string& apiUrl, Transfer& transfer)
         result = CURLE_TOO_MANY_REDIRECTS;
     }
     curl_slist_free_all(ifRange);
-    const auto elapsed =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     // libcurl refuses a declared length past its limit itself; the callbacks stop the rest.
     transfer.tooLarge = transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED;
     if (transfer.tooLarge) {
@@ -152,7 +151,7 @@ CURLcode transferOnce(const std::string& apiUrl, Transfer& transfer)
                           {"status", std::to_string(transfer.status)},
                           {"from", std::to_string(transfer.offset)},
                           {"bytes", std::to_string(transfer.inFile - transfer.offset)},
-                          {"ms", std::to_string(elapsed.count())},
+                          {"ms", std::to_string(millisecondsSince(started))},
                           {"curl", std::to_string(result)},
                           {"curl-text", transferResultText(result)}});
     if (result != CURLE_OK) {
