@@ -59,10 +59,7 @@ TEST(ProxySettings, TheBypassListByWindowsRules)
         {"*.corp.example;<local>;10.0.0.1", "10.0.0.1", true},
         {"*.corp.example;<local>;10.0.0.1", "intranet", true},
         {"10.*;<local>", "10.1.2.3", true},
-        {"192.168.*", "192.168.0.7", true},
-        {"intranet*", "intranet-eu.corp", true},
         {"*.corp.*", "git.corp.example", true},
-        {"*.corp.*", "corp.example", false},
         {"Intranet  localhost", "localhost", true},
         {"example.com", "www.example.com", false}, // a bare name is that one host
         {"<-loopback>", "127.0.0.1", false},
