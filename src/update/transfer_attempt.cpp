@@ -113,8 +113,6 @@ CURLcode requestHop(const std::string& url, Transfer& transfer, curl_slist* ifRa
     return result;
 }
 
-// One attempt: the whole body, or from transfer.offset on when that is set, following the
-// redirects. CURLE_OK only when the body arrived whole and reached the file.
 } // namespace
 
 CURLcode transferOnce(const std::string& apiUrl, Transfer& transfer)
