@@ -23,7 +23,9 @@ class UpdateScenario(scenario.Scenario):
 
     def assertBoxes(self, run, expected):
         """The boxes in the order they appeared, by entry name, with their exact texts."""
-        self.assertEqual([(box.caption, box.text) for box in run.boxes], [ENGLISH[name] for name in expected])
+        # On a mismatch, the launcher's own account of the run tells why.
+        self.assertEqual([(box.caption, box.text) for box in run.boxes], [ENGLISH[name] for name in expected],
+                         self.prefix.launcher_log()[-3000:])
         for box, name in zip(run.boxes, expected):
             self.assertEqual(box.buttons, "yes,no" if name in ("noJava", "newJava") else "ok", name)
         # Each box flashed from its activation, before it was answered.
