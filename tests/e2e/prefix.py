@@ -58,6 +58,13 @@ class Prefix:
         self.extra_env = {}
         self.record = self.windows_to_unix(r"C:\javaw-record.txt")
 
+    def replace_file(self, windows_path, source):
+        """Puts a copy of source in place of a file of the prefix. The file is a hard link to the
+        template's, which every other scenario shares: writing through it would change theirs."""
+        target = self.windows_to_unix(windows_path)
+        target.unlink(missing_ok=True)
+        shutil.copy(source, target)
+
     def env(self, **extra):
         # The wineserver takes its user-interface language from the locale it starts with.
         return _quiet_env(WINEPREFIX=str(self.path), DISPLAY=self.display.name, LC_ALL=self.locale,

@@ -424,7 +424,7 @@ class Recovery(UpdateScenario):
         folder = self.prefix.install_runtime("8.0.422.5")
         self.offer_installer()
         # A stand-in msiexec.exe that ends as Windows Installer does when its user cancels.
-        shutil.copy(rig.EXIT_WITH, self.prefix.windows_to_unix(r"C:\windows\system32\msiexec.exe"))
+        self.prefix.replace_file(r"C:\windows\system32\msiexec.exe", rig.EXIT_WITH)
         self.prefix.extra_env.update(WINEDLLOVERRIDES="mscoree,mshtml=;msiexec.exe=n", KLV_EXIT_WITH="1602")
         run = self.prefix.run_launcher(answers=["yes"])
         self.assertBoxes(run, ["newJava"])
@@ -435,7 +435,7 @@ class Recovery(UpdateScenario):
         self.prefix.install_runtime("8.0.422.5")
         self.offer_installer()
         # A stand-in msiexec.exe that always finds another installation running.
-        shutil.copy(rig.EXIT_WITH, self.prefix.windows_to_unix(r"C:\windows\system32\msiexec.exe"))
+        self.prefix.replace_file(r"C:\windows\system32\msiexec.exe", rig.EXIT_WITH)
         self.prefix.extra_env.update(WINEDLLOVERRIDES="mscoree,mshtml=;msiexec.exe=n", KLV_EXIT_WITH="1618")
         for _ in range(2):
             run = self.prefix.run_launcher(answers=["yes", "ok"])
