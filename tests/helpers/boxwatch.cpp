@@ -43,14 +43,19 @@ std::wstring windowText(HWND window)
     return text;
 }
 
-// Prints one field a line; line breaks inside a text are written as \n.
-void printField(const char* name, const std::wstring& value)
+// One field a line; line breaks inside a text are written as \n.
+std::string field(const char* name, const std::wstring& value)
 {
     std::string text = utf8(value);
     for (std::size_t at = 0; (at = text.find_first_of("\r\n", at)) != std::string::npos;) {
         text.replace(at, 1, text[at] == '\n' ? "\\n" : "");
     }
-    std::printf("%s=%s\n", name, text.c_str());
+    return std::string(name) + "=" + text + "\n";
+}
+
+void printField(const char* name, const std::wstring& value)
+{
+    std::fputs(field(name, value).c_str(), stdout);
 }
 
 HWND progressBar(HWND dialog)
@@ -91,12 +96,12 @@ HWND visibleMessageBox()
     return visibleDialog(false);
 }
 
-BOOL CALLBACK printStatic(HWND child, LPARAM)
+BOOL CALLBACK addStatic(HWND child, LPARAM sample)
 {
     wchar_t className[64] = L"";
     GetClassNameW(child, className, 64);
     if (_wcsicmp(className, L"Static") == 0 && IsWindowVisible(child) && !windowText(child).empty()) {
-        printField("line", windowText(child));
+        *reinterpret_cast<std::string*>(sample) += field("line", windowText(child));
     }
     return TRUE;
 }
@@ -105,11 +110,21 @@ int waitForProgress(DWORD milliseconds)
 {
     for (DWORD waited = 0; waited <= milliseconds; waited += pollMilliseconds) {
         if (HWND dialog = visibleDialog(true)) {
-            printField("caption", windowText(dialog));
-            EnumChildWindows(dialog, printStatic, 0);
+            std::string sample = field("caption", windowText(dialog));
+            EnumChildWindows(dialog, addStatic, reinterpret_cast<LPARAM>(&sample));
             HWND bar = progressBar(dialog);
-            std::printf("position=%ld\nrange=%ld\n", static_cast<long>(SendMessageW(bar, PBM_GETPOS, 0, 0)),
-                        static_cast<long>(SendMessageW(bar, PBM_GETRANGE, FALSE, 0)));
+            DWORD_PTR position = 0;
+            DWORD_PTR range = 0;
+            // A window that closes while it is read would give half a sample (a bar at 0 of 0
+            // from a destroyed control): that is no sample, and the next poll finds no window.
+            if (SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000, &position) == 0
+                || SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, 1000, &range) == 0
+                || !IsWindow(dialog)) {
+                Sleep(pollMilliseconds);
+                continue;
+            }
+            std::fputs(sample.c_str(), stdout);
+            std::printf("position=%ld\nrange=%ld\n", static_cast<long>(position), static_cast<long>(range));
             RECT area{};
             GetWindowRect(GetDlgItem(dialog, IDCANCEL), &area);
             std::printf("button.cancel=%ld,%ld\n", (area.left + area.right) / 2,
