@@ -53,17 +53,14 @@ std::string field(const char* name, const std::wstring& value)
     return std::string(name) + "=" + text + "\n";
 }
 
-void printField(const char* name, const std::wstring& value)
-{
-    std::fputs(field(name, value).c_str(), stdout);
-}
-
 HWND progressBar(HWND dialog)
 {
     return FindWindowExW(dialog, nullptr, L"msctls_progress32", nullptr);
 }
 
-// Another process's visible dialog: a message box, or (wantProgress) a progress window.
+// Another process's visible dialog: a message box (it has the message's text control), or
+// (wantProgress) a progress window (it has a progress bar). A dialog that is still being built
+// or already being taken apart may have neither, and is neither.
 struct Search {
     bool wantProgress;
     HWND found;
@@ -77,7 +74,9 @@ BOOL CALLBACK findDialog(HWND window, LPARAM parameter)
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if (std::wcscmp(className, L"#32770") == 0 && IsWindowVisible(window) && owner != GetCurrentProcessId()
-        && (progressBar(window) != nullptr) == search->wantProgress) {
+        && (search->wantProgress
+                ? progressBar(window) != nullptr
+                : GetDlgItem(window, messageTextId) != nullptr && progressBar(window) == nullptr)) {
         search->found = window;
         return FALSE;
     }
@@ -142,10 +141,10 @@ int waitForBox(DWORD milliseconds)
 {
     for (DWORD waited = 0; waited <= milliseconds; waited += pollMilliseconds) {
         if (HWND box = visibleMessageBox()) {
-            std::printf("hwnd=%llu\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(box)));
-            printField("caption", windowText(box));
+            std::string sample = "hwnd=" + std::to_string(reinterpret_cast<UINT_PTR>(box)) + "\n";
+            sample += field("caption", windowText(box));
             HWND text = GetDlgItem(box, messageTextId);
-            printField("text", text ? windowText(text) : L"");
+            sample += field("text", text ? windowText(text) : L"");
             std::string buttons;
             for (const auto& [id, name] :
                  {std::pair{IDYES, "yes"}, {IDNO, "no"}, {IDOK, "ok"}, {IDCANCEL, "cancel"}}) {
@@ -157,10 +156,15 @@ int waitForBox(DWORD milliseconds)
                 // Where a user would click it, in screen coordinates.
                 RECT area{};
                 GetWindowRect(button, &area);
-                std::printf("button.%s=%ld,%ld\n", name, (area.left + area.right) / 2,
-                            (area.top + area.bottom) / 2);
+                sample += std::string("button.") + name + "=" + std::to_string((area.left + area.right) / 2)
+                          + "," + std::to_string((area.top + area.bottom) / 2) + "\n";
             }
-            std::printf("buttons=%s\n", buttons.c_str());
+            // A box that closed while it was read is no sample: the next poll finds none.
+            if (!IsWindow(box)) {
+                Sleep(pollMilliseconds);
+                continue;
+            }
+            std::printf("%sbuttons=%s\n", sample.c_str(), buttons.c_str());
             std::fflush(stdout);
             return 0;
         }
