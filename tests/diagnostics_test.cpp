@@ -69,24 +69,20 @@ TEST(LauncherLog, IsMovedAsideOncePastTheLimitAndNeverStandsInTheWay)
     EXPECT_NE(fresh.find(" second value=a\\x0Ab\r\n"), std::string::npos) << fresh;
     EXPECT_EQ(fresh.find('\n'), fresh.size() - 1);
 
-    // A second name of another file, planted as the log (a hard link), is never written through.
-    ASSERT_TRUE(DeleteFileA(log.c_str()));
+    // A second name of another file (a hard link) planted as the log, a folder that does not
+    // exist, and no folder at all: no log, every event is dropped quietly, and nothing is written
+    // through the link. Then a folder where the file should be: no log either.
     const std::string other = folder + R"(\other.txt)";
     std::ofstream(other, std::ios::binary | std::ios::trunc) << "other";
-    ASSERT_TRUE(CreateHardLinkA(log.c_str(), other.c_str(), nullptr));
-    EXPECT_FALSE(openLauncherLog(folder));
-    logEvent("dropped");
-    EXPECT_EQ(contents(other), "other");
-    ASSERT_TRUE(DeleteFileA(other.c_str()));
-
-    // A folder where the file should be, a folder that does not exist, and no folder at all:
-    // no log, and every event is dropped quietly.
-    ASSERT_TRUE(DeleteFileA(log.c_str()));
-    ASSERT_TRUE(CreateDirectoryA(log.c_str(), nullptr));
+    ASSERT_TRUE(DeleteFileA(log.c_str()) && CreateHardLinkA(log.c_str(), other.c_str(), nullptr));
     for (const std::string& unwritable : {folder, folder + R"(\missing\deeper)", std::string()}) {
         EXPECT_FALSE(openLauncherLog(unwritable)) << unwritable;
         logEvent("dropped");
     }
+    EXPECT_EQ(contents(other), "other");
+    ASSERT_TRUE(DeleteFileA(log.c_str()) && DeleteFileA(other.c_str())
+                && CreateDirectoryA(log.c_str(), nullptr));
+    EXPECT_FALSE(openLauncherLog(folder));
     EXPECT_TRUE(RemoveDirectoryA(log.c_str()));
     (void)DeleteFileA((log + ".1").c_str());
 }
