@@ -57,7 +57,7 @@ def timed(command, env):
 
 
 def startup(prefix, service):
-    folder = prefix.install_runtime("8.0.432.6")
+    folder = prefix.install_runtime("8.0.472.8")
     # The proxy settings of a Windows machine as it comes: no proxy, no script, automatic
     # detection on (a new Wine prefix has none at all).
     prefix.set_proxy_settings(auto_detect=True)
@@ -112,7 +112,7 @@ class DroppingPort:
 
 
 def worst_case(prefix):
-    prefix.install_runtime("8.0.432.6")
+    prefix.install_runtime("8.0.472.8")
     port = rig.SERVICE_PORT + 20
     for name, peer in (("a service that never answers", lambda: rig.RawService(port, "silent")),
                        ("an address that drops every packet", lambda: DroppingPort(port))):
@@ -185,7 +185,7 @@ def size():
 def main():
     display = scenario.display()
     prefix = rig.Prefix(display)
-    service = rig.ReleaseService("8u432b06")
+    service = rig.ReleaseService("8u472b08")
     try:
         prefix.install_application()
         only = os.environ.get("KLV_BENCH_ONLY", "startup,worst,download,size").split(",")

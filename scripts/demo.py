@@ -28,12 +28,12 @@ def run_and_report(prefix, service, **launch):
 
 
 def installed_runtime_is_newest(display):
-    print("Scenario: runtime 8.0.432.6 installed, the service offers 8u432b06")
+    print("Scenario: runtime 8.0.472.8 installed, the service offers 8u472b08")
     prefix = rig.Prefix(display)
-    service = rig.ReleaseService("8u432b06")
+    service = rig.ReleaseService("8u472b08")
     try:
         prefix.install_application()
-        prefix.install_runtime("8.0.432.6")
+        prefix.install_runtime("8.0.472.8")
         run_and_report(prefix, service)
     finally:
         service.close()
@@ -41,13 +41,13 @@ def installed_runtime_is_newest(display):
 
 
 def first_installation(display):
-    print("Scenario: no runtime installed, the service offers 8u432b06; the user answers Yes")
+    print("Scenario: no runtime installed, the service offers 8u472b08; the user answers Yes")
     prefix = rig.Prefix(display)
-    service = rig.ReleaseService("8u432b06")
+    service = rig.ReleaseService("8u472b08")
     screenshot = rig.ARTIFACTS / "demo" / "first-installation-question.png"
     try:
         prefix.install_application()
-        service.installer = standin_msi.build("8.0.432.6").read_bytes()
+        service.installer = standin_msi.build("8.0.472.8").read_bytes()
         run_and_report(prefix, service, answers=["yes"], on_box=lambda box: display.screenshot(screenshot))
         print(f"  downloads by the service:  {[path for method, path in service.requests if method == 'GET']}")
         print(f"  Downloads folder after:    {prefix.downloads() or 'empty'}")

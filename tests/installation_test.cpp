@@ -35,6 +35,13 @@ TEST(TrustedPublisher, TheRuntimesPublisherOrOneTheAdministratorsAdded)
          {"", "Eclipse.org Foundation", "Eclipse.org Foundation, Inc. ", "Evil Inc.", "Mirror GmbH"}) {
         EXPECT_FALSE(isTrustedPublisher(refused, {})) << refused;
     }
+    // A build that follows a renamed certificate names the new organisation beside the old one.
+    const std::vector<std::string> renamed =
+        publisherList(std::string(runtimePublisher) + "; Eclipse Foundation AISBL ;;");
+    EXPECT_EQ(renamed, (std::vector<std::string>{runtimePublisher, "Eclipse Foundation AISBL"}));
+    EXPECT_TRUE(isTrustedPublisher("eclipse foundation aisbl", {}, renamed));
+    EXPECT_FALSE(isTrustedPublisher("Eclipse Foundation AISBL", {}));
+    EXPECT_EQ(publisherList(" ; "), std::vector<std::string>{});
 }
 
 TEST(InstallerExitCode, EachCodeHasOneOutcome)

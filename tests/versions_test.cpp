@@ -1,4 +1,5 @@
 // Conversions between the letter form and the dotted form of runtime versions.
+#include "versions/runtime_line.h"
 #include "versions/versions.h"
 #include "versions_reference.h"
 
@@ -134,5 +135,32 @@ TEST(Versions, TheHandWrittenConversionsMatchTheRegexStatementForEveryShortInput
         ASSERT_EQ(dotToLet(input), reference::dotToLet(input)) << input;
         ASSERT_EQ(letToDot(input), reference::letToDot(input)) << input;
         ASSERT_EQ(isLetterVersion(input), reference::isLetterVersion(input)) << input;
+    }
+}
+
+TEST(RuntimeLine, EachLineHasItsServicePathPackageNameAndRecords)
+{
+    struct Row {
+        const char* arch;
+        const char* serviceUrl; // without a configured URL
+        const char* package;    // for 8u472b08
+        const char* records;
+    };
+    const Row rows[] = {
+        {"x86", "https://api.adoptium.net/v3/installer/latest/8/ga/windows/x86/jre/hotspot/normal/eclipse",
+         "OPENJDK8U-jre_x86-32_windows_hotspot_8u472b08.msi", R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE)"},
+        {"x64", "https://api.adoptium.net/v3/installer/latest/8/ga/windows/x64/jre/hotspot/normal/eclipse",
+         "OpenJDK8U-jre_x64_windows_hotspot_8u472b08.msi", R"(SOFTWARE\Eclipse Adoptium\JRE)"},
+    };
+    for (const Row& row : rows) {
+        const RuntimeLine* line = runtimeLineFor(row.arch);
+        ASSERT_NE(line, nullptr) << row.arch;
+        EXPECT_EQ(serviceUrlFor(*line, ""), row.serviceUrl);
+        EXPECT_EQ(serviceUrlFor(*line, "http://127.0.0.1:1/x"), "http://127.0.0.1:1/x") << row.arch;
+        EXPECT_EQ(packageFileName(*line, "8u472b08"), row.package);
+        EXPECT_STREQ(line->runtimeRecords, row.records);
+    }
+    for (const char* unknown : {"", "x32", "X64", "arm64"}) {
+        EXPECT_EQ(runtimeLineFor(unknown), nullptr) << unknown;
     }
 }

@@ -13,6 +13,7 @@
 #include "run_record.h"
 #include "update/release_probe.h"
 #include "update_lock.h"
+#include "versions/runtime_line.h"
 #include "versions/versions.h"
 
 #include <windows.h>
@@ -21,10 +22,12 @@
 
 namespace {
 
-const char* const runtimeKeyPrefix = R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE\)";
 const char* const runtimeKeySuffix = R"(\hotspot\MSI)";
 const char* const pathValueName = "Path";
+// Where the application's own (32-bit) installer records its folder, whichever runtime line the
+// launcher serves.
 const char* const applicationKey = R"(SOFTWARE\WOW6432Node\Marveth\KLV)";
+constexpr unsigned long registryPathBytes = 1024;
 // Both class-path entries are relative to the application's folder, the working directory.
 const char* const applicationArguments = R"(-cp RXTXcomm.jar;bin\de\norvel\KLV\KLV\KLV.jar main.klv)";
 
@@ -99,10 +102,13 @@ int runLaunchSequence(const UpdatePolicy& policy)
         javaVerDot = letToDot(javaVerReg);
     }
 
-    const std::string javaKey = runtimeKeyPrefix + javaVerDot + runtimeKeySuffix;
+    const std::string javaKey =
+        builtRuntimeLine().runtimeRecords + std::string("\\") + javaVerDot + runtimeKeySuffix;
     // Without a runtime folder the shell would resolve a relative bin\javaw.exe against the
-    // current folder, so whoever controls that folder would choose what runs.
-    const std::string runtimeFolder = queryRegistry(javaKey, pathValueName, HKEY_LOCAL_MACHINE);
+    // current folder, so whoever controls that folder would choose what runs. The record is read
+    // in the view where the version was found.
+    const std::string runtimeFolder =
+        queryRegistryText(javaKey, pathValueName, HKEY_LOCAL_MACHINE, registryPathBytes, KEY_WOW64_64KEY);
     const std::string javaPath = javawBelow(runtimeFolder);
     logEvent("runtime", {{"version", javaVerDot.empty() ? "none" : javaVerDot},
                          {"folder", runtimeFolder},

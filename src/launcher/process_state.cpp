@@ -2,7 +2,10 @@
 // this order before main and destroyed in the reverse order at exit.
 #include "launcher.h"
 
-const std::string apiUrl = KLV_RELEASE_SERVICE_URL;
+#include "klv-build-choices.h"
+#include "versions/runtime_line.h"
+
+const std::string apiUrl = serviceUrlFor(builtRuntimeLine(), KLV_RELEASE_SERVICE_URL);
 std::string javaVerURL;
 std::string javaVerReg;
 std::string javaVerDot;

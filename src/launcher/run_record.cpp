@@ -3,9 +3,11 @@
 
 #include "diagnostics/log.h"
 #include "diagnostics/log_file.h"
+#include "installation/trusted_publisher.h"
 #include "launcher.h"
 #include "platform/hex_text.h"
 #include "prompts/prompt_texts.h"
+#include "versions/runtime_line.h"
 
 #include <windows.h>
 
@@ -37,6 +39,8 @@ void recordStart()
 {
     const LANGID language = GetUserDefaultUILanguage();
     logEvent("start", {{"launcher", KLV_VERSION},
+                       {"runtime-arch", builtRuntimeLine().arch},
+                       {"built-in-publishers", std::to_string(builtInPublishers().size())},
                        {"windows", windowsVersion()},
                        {"elevated", IsRunAsAdmin() ? "yes" : "no"},
                        {"ui-language", hexNumber(language, languageDigits)},

@@ -1,7 +1,9 @@
-// Registry readers. Keys are opened with KEY_READ and no view flag: this 64-bit process
-// reaches the records of 32-bit installers through the literal WOW6432Node in the paths.
+// Registry readers. Keys are opened with KEY_READ and no view flag unless a caller names one:
+// this 64-bit process reaches the records of 32-bit installers through the literal WOW6432Node
+// in the paths.
 #include "registry.h"
 
+#include "versions/runtime_line.h"
 #include "versions/versions.h"
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 
 namespace {
 
-const char* const runtimeRecordsKey = R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE)";
 constexpr DWORD registryBufferSize = 1024;
 // A machine has a handful of runtimes; a key with more subkeys than this is not one of
 // the runtime installer's records, and reading on would only cost time.
@@ -62,7 +63,10 @@ bool readData(HKEY key, const std::string& value, unsigned long maxBytes, std::v
 
 std::string findjavaVersionReg()
 {
-    const RegistryKey key = openKeyForReading(HKEY_LOCAL_MACHINE, runtimeRecordsKey);
+    // The 64-bit view, which holds the WOW6432Node key of the 32-bit one: the line's records
+    // are read where its installer writes them, and a runtime of the other line is not seen.
+    const RegistryKey key =
+        openKeyForReading(HKEY_LOCAL_MACHINE, builtRuntimeLine().runtimeRecords, KEY_WOW64_64KEY);
     if (!key) {
         return {};
     }

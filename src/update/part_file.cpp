@@ -8,6 +8,7 @@
 #include "part_file.h"
 
 #include "platform/wide_text.h"
+#include "versions/runtime_line.h"
 
 #include <algorithm>
 #include <vector>
@@ -96,7 +97,7 @@ bool renameToFreeName(HANDLE part, std::string& packagePath)
 
 std::string installerFileName(const std::string& letterVersion)
 {
-    return "OPENJDK8U-jre_x86-32_windows_hotspot_" + letterVersion + ".msi";
+    return packageFileName(builtRuntimeLine(), letterVersion);
 }
 
 std::string installerDownloadPath(const std::string& userProfile, const std::string& letterVersion)

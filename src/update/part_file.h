@@ -17,7 +17,7 @@ bool markForDeletion(HANDLE file, bool remove);
 // the next name of this run's own, which packagePath then names. Never replaces a file.
 bool renameToFreeName(HANDLE part, std::string& packagePath);
 
-// The name the installer for letterVersion is saved under.
+// The name the installer for letterVersion is saved under, as the build's runtime line has it.
 std::string installerFileName(const std::string& letterVersion);
 
 // Where the installer for letterVersion is saved, below the user's profile folder.

@@ -11,7 +11,7 @@ TEXTS = {
                     "herunterladen?"),
         "errorJava": ("Fehler", "Die Installation von Java ist fehlgeschlagen. Die Anwendung wird jetzt geschlossen."),
         "noApp": ("Fehler", "Die Installation der Anwendung wurde nicht gefunden. Die Anwendung wird jetzt geschlossen."),
-        "download": ("Java wird heruntergeladen", "Java Temurin 8u432b06 wird heruntergeladen."),
+        "download": ("Java wird heruntergeladen", "Java Temurin 8u472b08 wird heruntergeladen."),
     },
     "en": {
         "noJava": ("No Java Version Found",
@@ -20,7 +20,7 @@ TEXTS = {
         "newJava": ("New Version", "A newer version of Java Temurin is availabe. Do you want to download it now?"),
         "errorJava": ("Error", "The installation of Java failed. The application will now close."),
         "noApp": ("Error", "The installation of the application was not found. The application will now close."),
-        "download": ("Downloading Java", "Downloading Java Temurin 8u432b06."),
+        "download": ("Downloading Java", "Downloading Java Temurin 8u472b08."),
     },
     "es": {
         "noJava": ("No se encontró ninguna versión de Java",
@@ -30,7 +30,7 @@ TEXTS = {
                     "Hay disponible una versión más reciente de Java Temurin. ¿Desea descargarla ahora?"),
         "errorJava": ("Error", "La instalación de Java falló. La aplicación se cerrará ahora."),
         "noApp": ("Error", "No se encontró la instalación de la aplicación. La aplicación se cerrará ahora."),
-        "download": ("Descargando Java", "Descargando Java Temurin 8u432b06."),
+        "download": ("Descargando Java", "Descargando Java Temurin 8u472b08."),
     },
     "fr": {
         "noJava": ("Aucune version de Java trouvée",
@@ -42,7 +42,7 @@ TEXTS = {
                     "télécharger maintenant?"),
         "errorJava": ("Erreur", "L'installation de Java a échoué. L'application va maintenant se fermer."),
         "noApp": ("Erreur", "L'installation de l'application est introuvable. L'application va maintenant se fermer."),
-        "download": ("Téléchargement de Java", "Téléchargement de Java Temurin 8u432b06."),
+        "download": ("Téléchargement de Java", "Téléchargement de Java Temurin 8u472b08."),
     },
     "nl": {
         "noJava": ("Geen Java-versie gevonden",
@@ -52,6 +52,6 @@ TEXTS = {
         "newJava": ("Nieuwe versie", "Een nieuwere versie van Java Temurin is beschikbaar. Wilt u het nu downloaden?"),
         "errorJava": ("Fout", "De installatie van Java is mislukt. De applicatie wordt nu gesloten."),
         "noApp": ("Fout", "De installatie van de applicatie is niet gevonden. De applicatie wordt nu gesloten."),
-        "download": ("Java downloaden", "Java Temurin 8u432b06 wordt gedownload."),
+        "download": ("Java downloaden", "Java Temurin 8u472b08 wordt gedownload."),
     },
 }

@@ -9,7 +9,7 @@ import time
 from pathlib import Path
 
 from rig import (APPLICATION_DIR, APPLICATION_KEY, AS_USER, BOXWATCH, BUILD_DIR, JAVAW, LAUNCHER, POLICY_KEY,
-                 RUNTIME_RECORDS, _quiet_env, runtime_folder, windows_path)
+                 RUNTIME_RECORDS, RUNTIME_RECORDS_X64, _quiet_env, runtime_folder, windows_path)
 from wine_trace import Box, Run, flashed_windows, parse_shell_calls
 
 
@@ -90,15 +90,16 @@ class Prefix:
             time.sleep(1)
         raise AssertionError(f"regedit could not import {lines}")
 
-    def install_runtime(self, dotted):
-        """Writes the records the runtime's installer leaves, and puts the stand-in javaw.exe into
-        the runtime's folder. Returns the folder."""
-        folder = runtime_folder(dotted)
+    def install_runtime(self, dotted, arch="x86"):
+        """Writes the records the runtime's installer of that line leaves, and puts the stand-in
+        javaw.exe into the runtime's folder. Returns the folder."""
+        folder = runtime_folder(dotted, arch)
         bin_dir = self.windows_to_unix(folder + "bin")
         bin_dir.mkdir(parents=True, exist_ok=True)
         shutil.copy(JAVAW, bin_dir / "javaw.exe")
         escaped = folder.replace("\\", "\\\\")
-        self.import_registry([f"[{RUNTIME_RECORDS}\\{dotted}\\hotspot\\MSI]", f'"Path"="{escaped}"'])
+        records = RUNTIME_RECORDS if arch == "x86" else RUNTIME_RECORDS_X64
+        self.import_registry([f"[{records}\\{dotted}\\hotspot\\MSI]", f'"Path"="{escaped}"'])
         return folder
 
     def set_policy(self, **values):
@@ -196,13 +197,14 @@ class Prefix:
         raise AssertionError(f"the box {box.caption!r} did not close on clicks on {button!r}")
 
     def run_launcher(self, answers=(), timeout=120, on_box=None, profile=None, kill_when=None, on_tick=None,
-                     trace=True, elevated=False):
+                     trace=True, elevated=False, launcher=LAUNCHER):
         """Runs the launcher and answers each message box with the next button of answers. Returns
         what happened, with the boxes in the order they appeared. A profile (a Windows path)
         replaces the user's profile folder that the launcher sees; once kill_when() is true, the
         launcher is killed, as when its console window is closed or the user logs off; on_tick()
         runs between looks for boxes. The launcher runs as a user without administrator rights
-        (as-user), unless elevated: Wine gives every process an administrator's token."""
+        (as-user), unless elevated: Wine gives every process an administrator's token. launcher is
+        the executable to run, the default build's unless another line's is named."""
         answers = list(answers)
         trace_file = self.root / "trace.txt"
         started = time.monotonic()
@@ -210,21 +212,21 @@ class Prefix:
             # Wine traces every ShellExecuteEx call with its fields ("exec"), and reports each
             # FlashWindowEx call that it accepts (a valid record for a live window) as a
             # semi-stub ("win"), so both can be checked from outside.
-            command = [windows_path(LAUNCHER)]
+            command = [windows_path(launcher)]
             if profile:
-                command = [windows_path(BOXWATCH), "run", profile.encode().hex(), windows_path(LAUNCHER)]
+                command = [windows_path(BOXWATCH), "run", profile.encode().hex(), windows_path(launcher)]
             command = ["wine", *([] if elevated else [windows_path(AS_USER)]), *command]
             channels = "-all,trace+exec,fixme+win,trace+win" if trace else "-all"
-            self.launcher = launcher = subprocess.Popen(command, env=self.env(WINEDEBUG=channels),
-                                        stdout=subprocess.DEVNULL, stderr=trace)
+            self.launcher = process = subprocess.Popen(command, env=self.env(WINEDEBUG=channels),
+                                                       stdout=subprocess.DEVNULL, stderr=trace)
             boxes = []
-            while launcher.poll() is None:
+            while process.poll() is None:
                 assert time.monotonic() - started < timeout, "the launcher did not end in time"
                 if on_tick:
                     on_tick()
                 if kill_when and kill_when():
-                    launcher.kill()
-                    launcher.wait()
+                    process.kill()
+                    process.wait()
                     time.sleep(1)  # the wineserver closes what the killed process held open
                     break
                 box = self.wait_box(0.5)
@@ -240,7 +242,7 @@ class Prefix:
         flashed = flashed_windows(text)
         for box in boxes:
             box.flashed = int(box.hwnd) in flashed
-        return Run(launcher.returncode, seconds, started + seconds, boxes, parse_shell_calls(text), len(flashed), text)
+        return Run(process.returncode, seconds, started + seconds, boxes, parse_shell_calls(text), len(flashed), text)
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -8,13 +8,20 @@ import os
 import subprocess
 from pathlib import Path
 
-BUILD_DIR = Path(os.environ.get("KLV_BUILD_DIR", Path(__file__).resolve().parents[2] / "build" / "windows-loopback"))
+ROOT = Path(__file__).resolve().parents[2]
+BUILD_DIR = Path(os.environ.get("KLV_BUILD_DIR", ROOT / "build" / "windows-loopback"))
 SERVICE_PORT = int(os.environ.get("KLV_SERVICE_PORT", "18423"))
 ARTIFACTS = Path(os.environ.get("KLV_ARTIFACTS", BUILD_DIR / "artifacts"))
-API_PATH = "/v3/installer/latest/8/ga/windows/x86/jre/hotspot/normal/eclipse"
-INSTALLER_PREFIX = "OpenJDK8U-jre_x86-32_windows_hotspot_"
+# Each runtime line's service path and installer names; the default build serves x86.
+API_PATHS = {arch: f"/v3/installer/latest/8/ga/windows/{arch}/jre/hotspot/normal/eclipse" for arch in ("x86", "x64")}
+INSTALLER_PREFIXES = {"x86": "OpenJDK8U-jre_x86-32_windows_hotspot_", "x64": "OpenJDK8U-jre_x64_windows_hotspot_"}
+API_PATH = API_PATHS["x86"]
+INSTALLER_PREFIX = INSTALLER_PREFIXES["x86"]
 
 LAUNCHER = BUILD_DIR / "klv-launcher.exe"
+# The launcher for the 64-bit line, which also accepts the renamed publisher (RENAMED_PUBLISHER).
+LAUNCHER_X64 = Path(os.environ.get("KLV_X64_BUILD_DIR", BUILD_DIR.parent / "windows-loopback-x64")) / "klv-launcher.exe"
+RENAMED_PUBLISHER = "Eclipse Foundation AISBL"
 JAVAW = BUILD_DIR / "tests" / "helpers" / "javaw.exe"
 BOXWATCH = BUILD_DIR / "tests" / "helpers" / "boxwatch.exe"
 EXIT_WITH = BUILD_DIR / "tests" / "helpers" / "exit-with.exe"
@@ -23,16 +30,18 @@ HOLD_MUTEX = BUILD_DIR / "tests" / "helpers" / "hold-mutex.exe"
 MSI_DIR = BUILD_DIR / "tests" / "msi"
 
 RUNTIME_RECORDS = r"HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE"
+RUNTIME_RECORDS_X64 = r"HKEY_LOCAL_MACHINE\SOFTWARE\Eclipse Adoptium\JRE"
 APPLICATION_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Marveth\KLV"
 POLICY_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Policies\Marveth\KLV"
 APPLICATION_DIR = r"C:\Program Files (x86)\Marveth\KLV"
 APPLICATION_ARGS = r"-cp RXTXcomm.jar;bin\de\norvel\KLV\KLV\KLV.jar main.klv"
 
 
-def runtime_folder(dotted):
+def runtime_folder(dotted, arch="x86"):
     """Where the runtime's installer puts the runtime of a dotted version (with a trailing
     backslash, as its "Path" record has it)."""
-    return rf"C:\Program Files (x86)\Eclipse Adoptium\jre-{dotted}-hotspot" + "\\"
+    program_files = r"C:\Program Files (x86)" if arch == "x86" else r"C:\Program Files"
+    return rf"{program_files}\Eclipse Adoptium\jre-{dotted}-hotspot" + "\\"
 
 
 def windows_path(path):

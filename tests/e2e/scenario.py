@@ -21,13 +21,14 @@ def display():
 
 
 class Scenario(unittest.TestCase):
-    offered = "8u432b06"
+    offered = "8u472b08"  # the vendor's last 32-bit Temurin 8, which the service names from now on
     locale = "en_US.UTF-8"
+    arch = "x86"  # the runtime line whose service path the stand-in answers
 
     def setUp(self):
         self.prefix = rig.Prefix(display(), locale=self.locale)
         self.addCleanup(self.prefix.close)
-        self.service = rig.ReleaseService(self.offered)
+        self.service = rig.ReleaseService(self.offered, arch=self.arch)
         self.addCleanup(self.service.close)
         self.prefix.install_application()
 

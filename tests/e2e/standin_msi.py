@@ -1,5 +1,6 @@
-"""Builds stand-in runtime installers with wixl: real MSI packages for 32-bit Windows that
-install the stand-in javaw.exe and leave the runtime's registry records, or that fail. They are
+"""Builds stand-in runtime installers with wixl: real MSI packages for 32-bit (or, like the
+64-bit line's, 64-bit) Windows that install the stand-in javaw.exe and leave the runtime's
+registry records, or that fail. They are
 Authenticode-signed with osslsigncode and a throw-away certificate made here, unless asked
 not to be."""
 
@@ -20,18 +21,18 @@ _TEMPLATE = """<?xml version="1.0" encoding="utf-8"?>
     <Media Id="1" Cabinet="jre.cab" EmbedCab="yes"/>
     <Property Id="REBOOT" Value="ReallySuppress"/>
     <Directory Id="TARGETDIR" Name="SourceDir">
-      <Directory Id="ProgramFilesFolder">
+      <Directory Id="{program_files}">
         <Directory Id="AdoptiumDir" Name="Eclipse Adoptium">
           <Directory Id="INSTALLDIR" Name="jre-{dotted}-hotspot">
             <Directory Id="BinDir" Name="bin">
-              <Component Id="Javaw" Guid="{guid1}">
+              <Component Id="Javaw"{win64} Guid="{guid1}">
                 <File Id="JavawExe" Name="javaw.exe" Source="{javaw}" KeyPath="yes"/>
               </Component>
-              <Component Id="Step" Guid="{guid2}">
+              <Component Id="Step"{win64} Guid="{guid2}">
                 <File Id="StepExe" Name="exit-with.exe" Source="{exit_with}" KeyPath="yes"/>
               </Component>
             </Directory>
-            <Component Id="Records" Guid="{guid3}">
+            <Component Id="Records"{win64} Guid="{guid3}">
               <RegistryValue Root="HKLM" Key="SOFTWARE\\Eclipse Adoptium\\JRE\\{dotted}\\hotspot\\MSI" Name="Path"
                              Type="string" Value="[INSTALLDIR]" KeyPath="yes"/>
             </Component>
@@ -103,12 +104,12 @@ def _one_builder():
             _held = False
 
 
-def build(dotted, outcome="installs", signed=True, publisher=PUBLISHER):
+def build(dotted, outcome="installs", signed=True, publisher=PUBLISHER, arch="x86"):
     with _one_builder():
-        return _build(dotted, outcome, signed, publisher)
+        return _build(dotted, outcome, signed, publisher, arch)
 
 
-def _build(dotted, outcome, signed, publisher):
+def _build(dotted, outcome, signed, publisher, arch):
     """The path of an installer for the dotted version: "installs" ends with exit code 0,
     "reboot" installs and asks for a restart (3010), "fails" rolls back and ends non-zero,
     "changes-package" installs after trying to write to and delete the package it runs from
@@ -116,13 +117,13 @@ def _build(dotted, outcome, signed, publisher):
     assert outcome in OUTCOMES
     rig.MSI_DIR.mkdir(parents=True, exist_ok=True)
     signer = publisher.split(".")[0].split(",")[0].lower() if signed else "unsigned"
-    msi = rig.MSI_DIR / f"jre-{dotted}-{outcome}-{signer}.msi"
+    msi = rig.MSI_DIR / f"jre-{dotted}-{arch}-{outcome}-{signer}.msi"
     # Reused while the helpers it packages are unchanged.
     if msi.exists() and msi.stat().st_mtime >= max(rig.JAVAW.stat().st_mtime, rig.EXIT_WITH.stat().st_mtime):
         return msi
     if signed:
         cert, key = signing_certificate(publisher)
-        unsigned = _build(dotted, outcome, False, publisher)
+        unsigned = _build(dotted, outcome, False, publisher, arch)
         # osslsigncode never overwrites, and a stale package must give way to the new one whole.
         signing = msi.with_suffix(".signing")
         signing.unlink(missing_ok=True)
@@ -130,18 +131,19 @@ def _build(dotted, outcome, signed, publisher):
                        check=True, stdout=subprocess.DEVNULL)
         os.replace(signing, msi)
         return msi
-    names = uuid.uuid5(uuid.NAMESPACE_URL, f"klv-standin-{dotted}-{outcome}")
+    names = uuid.uuid5(uuid.NAMESPACE_URL, f"klv-standin-{dotted}-{outcome}" + ("" if arch == "x86" else f"-{arch}"))
     # wixl looks for the packaged files beside the source, by relative name.
     shutil.copy(rig.JAVAW, rig.MSI_DIR / "javaw.exe")
     shutil.copy(rig.EXIT_WITH, rig.MSI_DIR / "exit-with.exe")
     wxs = msi.with_suffix(".wxs")
     wxs.write_text(_TEMPLATE.format(
-        dotted=dotted, msi_version=dotted, upgrade=uuid.uuid5(names, "upgrade"),
+        dotted=dotted, msi_version=dotted, program_files="ProgramFilesFolder" if arch == "x86" else "ProgramFiles64Folder",
+        win64="" if arch == "x86" else ' Win64="yes"', upgrade=uuid.uuid5(names, "upgrade"),
         guid1=uuid.uuid5(names, "javaw"), guid2=uuid.uuid5(names, "step"), guid3=uuid.uuid5(names, "records"),
         javaw="javaw.exe", exit_with="exit-with.exe",
         step_exit_code='0 &quot;[OriginalDatabase]&quot;' if outcome == "changes-package" else "7",
         fail_condition="0" if outcome in ("installs", "reboot") else "1",
         reboot='<ScheduleReboot After="InstallFinalize"/>' if outcome == "reboot" else ""))
-    subprocess.run(["wixl", "-a", "x86", "-o", msi.name, wxs.name], cwd=rig.MSI_DIR, check=True,
+    subprocess.run(["wixl", "-a", arch, "-o", msi.name, wxs.name], cwd=rig.MSI_DIR, check=True,
                    stdout=subprocess.DEVNULL)
     return msi

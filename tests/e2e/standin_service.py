@@ -7,7 +7,7 @@ import subprocess
 import threading
 import time
 
-from rig import API_PATH, BUILD_DIR, INSTALLER_PREFIX, SERVICE_PORT
+from rig import API_PATHS, BUILD_DIR, INSTALLER_PREFIXES, SERVICE_PORT
 
 
 def tls_certificate():
@@ -36,10 +36,13 @@ class ReleaseService:
     installer's file name; a download follows it to the package bytes. With hops (two more
     ports), the download goes as with the real service: 307 to a release host ("localhost",
     first hop), 302 to a content host (127.0.0.1, second hop), which serves the body. With tls,
-    every port speaks HTTPS only (TLS 1.2 or newer, or only TLS 1.0)."""
+    every port speaks HTTPS only (TLS 1.2 or newer, or only TLS 1.0). It answers the path of one
+    runtime line (arch), as the real service names that line's installers."""
 
-    def __init__(self, version="8u432b06", port=SERVICE_PORT, tls=None, hops=()):
+    def __init__(self, version="8u472b08", port=SERVICE_PORT, tls=None, hops=(), arch="x86"):
         self.version = version
+        self.api_path = API_PATHS[arch]
+        self.installer_prefix = INSTALLER_PREFIXES[arch]
         self.probe = "redirect"   # redirect | garbage | custom | stall | status | huge
         self.probe_headers = []   # for "custom": (name, value) pairs of the redirect
         self.probe_status = 307   # for "status": the status of an otherwise good redirect
@@ -91,16 +94,16 @@ class ReleaseService:
 
     def url(self):
         host = "localhost" if self.scheme == "https" else "127.0.0.1"
-        return f"{self.scheme}://{host}:{self.server.server_port}{API_PATH}"
+        return f"{self.scheme}://{host}:{self.server.server_port}{self.api_path}"
 
     def installer_name(self):
-        return f"{INSTALLER_PREFIX}{self.version}.msi"
+        return f"{self.installer_prefix}{self.version}.msi"
 
     def installer_path(self):
         return f"/download/{self.installer_name()}"
 
     def answer(self, handler, head):
-        if handler.path.startswith(API_PATH):
+        if handler.path.startswith(self.api_path):
             self.answer_api(handler)
         elif handler.path == self.installer_path():
             self.answer_installer(handler, head)

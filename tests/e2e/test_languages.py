@@ -20,9 +20,9 @@ LOCALES = {
 class Languages(unittest.TestCase):
     def run_in(self, locale, installed, answers, expected, application=True):
         prefix = rig.Prefix(scenario.display(), locale=locale + ".UTF-8")
-        service = rig.ReleaseService("8u432b06")
+        service = rig.ReleaseService("8u472b08")
         try:
-            service.installer = standin_msi.build("8.0.432.6", "fails").read_bytes()
+            service.installer = standin_msi.build("8.0.472.8", "fails").read_bytes()
             if application:
                 prefix.install_application()
             if installed:
@@ -45,7 +45,7 @@ class Languages(unittest.TestCase):
         for locale in ("de_DE", "en_US", "es_ES", "fr_FR", "nl_NL"):
             with self.subTest(locale=locale):
                 prefix = rig.Prefix(scenario.display(), locale=locale + ".UTF-8")
-                service = rig.ReleaseService("8u432b06")
+                service = rig.ReleaseService("8u472b08")
                 seen = []
 
                 def look():
@@ -55,7 +55,7 @@ class Languages(unittest.TestCase):
                         seen.append(window)
                 try:
                     service.download = "slow"
-                    service.installer = standin_msi.build("8.0.432.6").read_bytes()
+                    service.installer = standin_msi.build("8.0.472.8").read_bytes()
                     prefix.install_application()
                     run = prefix.run_launcher(answers=["yes"], on_tick=look)
                 finally:

@@ -18,7 +18,7 @@ class LaunchScenario(scenario.Scenario):
 
 class InstalledRuntimeIsNewest(LaunchScenario):
     def test_starts_the_installed_runtime_without_a_question_and_without_waiting(self):
-        folder = self.prefix.install_runtime("8.0.432.6")
+        folder = self.prefix.install_runtime("8.0.472.8")
         # The application keeps running for a while; the launcher must not wait for it.
         linger = 15
         self.prefix.extra_env["KLV_JAVAW_LINGER_SECONDS"] = str(linger)
@@ -44,7 +44,7 @@ class TwoDigitBuild(LaunchScenario):
 class NoVersionFromTheService(LaunchScenario):
     def test_unreachable_service_starts_the_installed_runtime(self):
         self.service.close()
-        folder = self.prefix.install_runtime("8.0.432.6")
+        folder = self.prefix.install_runtime("8.0.472.8")
         run = self.prefix.run_launcher()
         self.assertEqual(run.boxes, [])
         self.assertStartedApplication(run, folder)
@@ -59,7 +59,7 @@ class NoVersionFromTheService(LaunchScenario):
     def test_a_path_traversal_in_the_installer_name_is_refused(self):
         self.service.probe = "custom"
         self.service.probe_headers = [("Location", r"http://127.0.0.1/x_..\..\..\Windows\evil.msi")]
-        folder = self.prefix.install_runtime("8.0.432.6")
+        folder = self.prefix.install_runtime("8.0.472.8")
         run = self.prefix.run_launcher()
         self.assertEqual(run.boxes, [])
         self.assertStartedApplication(run, folder)
@@ -67,7 +67,7 @@ class NoVersionFromTheService(LaunchScenario):
 
     def test_a_stalled_service_is_given_up_and_the_installed_runtime_started(self):
         self.service.probe = "stall"
-        folder = self.prefix.install_runtime("8.0.432.6")
+        folder = self.prefix.install_runtime("8.0.472.8")
         run = self.prefix.run_launcher(timeout=60)
         self.assertEqual(run.boxes, [])
         self.assertStartedApplication(run, folder)
@@ -78,7 +78,7 @@ class NoVersionFromTheService(LaunchScenario):
 
 class InstalledRuntimeIsNewerThanTheServices(LaunchScenario):
     def test_starts_it_without_offering_the_older_one(self):
-        folder = self.prefix.install_runtime("8.0.442.6")
+        folder = self.prefix.install_runtime("8.0.482.8")
         run = self.prefix.run_launcher()
         self.assertEqual(run.boxes, [])
         self.assertStartedApplication(run, folder)
@@ -86,10 +86,10 @@ class InstalledRuntimeIsNewerThanTheServices(LaunchScenario):
 
 class SeveralRuntimes(LaunchScenario):
     def test_the_highest_java_8_runtime_starts_whatever_the_registry_lists_first(self):
-        # The registry lists 17.0... and 8.0.422.5 before 8.0.432.6.
+        # The registry lists 17.0... and 8.0.422.5 before 8.0.472.8.
         self.prefix.install_runtime("17.0.13.11")
         self.prefix.install_runtime("8.0.422.5")
-        folder = self.prefix.install_runtime("8.0.432.6")
+        folder = self.prefix.install_runtime("8.0.472.8")
         run = self.prefix.run_launcher()
         self.assertEqual(run.boxes, [])
         self.assertStartedApplication(run, folder)
@@ -112,11 +112,11 @@ class CannotStart(LaunchScenario):
     def test_runtime_records_without_a_usable_path(self):
         for kind in ('dword:00000001', 'hex(7):43,00,3a,00,5c,00,00,00,00,00', '""', '"jre\\\\"'):
             with self.subTest(kind=kind):
-                self.prefix.import_registry([f"[{rig.RUNTIME_RECORDS}\\8.0.432.6\\hotspot\\MSI]", f'"Path"={kind}'])
+                self.prefix.import_registry([f"[{rig.RUNTIME_RECORDS}\\8.0.472.8\\hotspot\\MSI]", f'"Path"={kind}'])
                 self.assertEndsWith(self.prefix.run_launcher(answers=["ok"]), "noRunJava")
 
     def test_no_application_folder_known(self):
-        self.prefix.install_runtime("8.0.432.6")
+        self.prefix.install_runtime("8.0.472.8")
         self.prefix.wine("reg", "delete", rig.APPLICATION_KEY, "/f", stdout=subprocess.DEVNULL)
         self.assertEndsWith(self.prefix.run_launcher(answers=["ok"]), "noApp")
         self.assertEqual(self.service.requests, [])
@@ -124,8 +124,8 @@ class CannotStart(LaunchScenario):
 
 class RuntimePathWithoutTrailingBackslash(LaunchScenario):
     def test_starts_the_runtime_all_the_same(self):
-        folder = self.prefix.install_runtime("8.0.432.6")
-        self.prefix.import_registry([f"[{rig.RUNTIME_RECORDS}\\8.0.432.6\\hotspot\\MSI]",
+        folder = self.prefix.install_runtime("8.0.472.8")
+        self.prefix.import_registry([f"[{rig.RUNTIME_RECORDS}\\8.0.472.8\\hotspot\\MSI]",
                                      '"Path"="%s"' % folder.rstrip("\\").replace("\\", "\\\\")])
         self.assertStartedApplication(self.prefix.run_launcher(), folder)
 

@@ -18,7 +18,7 @@ CLOSED_PORT = rig.SERVICE_PORT + 7
 class NetworkScenario(scenario.Scenario):
     def setUp(self):
         super().setUp()
-        self.service.installer = standin_msi.build("8.0.432.6").read_bytes()
+        self.service.installer = standin_msi.build("8.0.472.8").read_bytes()
 
     def https_service(self, **kwargs):
         service = rig.ReleaseService(self.offered, port=HTTPS_PORT, tls="1.2", hops=(RELEASE_PORT, CONTENT_PORT),
@@ -40,7 +40,7 @@ class NetworkScenario(scenario.Scenario):
         run = self.prefix.run_launcher(answers=["yes"])
         self.assertEqual([(box.caption, box.text) for box in run.boxes], [ENGLISH["noJava"]])
         self.assertEqual(run.exit_code, 0)
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
         self.assertEqual(self.prefix.downloads(), [])
         return run
 
@@ -168,7 +168,7 @@ class UsersProxy(NetworkScenario):
     def test_a_script_server_that_never_answers_costs_the_start_at_most_the_probes_time(self):
         self.start(rig.RawService(RAW_PORT, "silent"))
         self.prefix.set_proxy_settings(script=f"http://127.0.0.1:{RAW_PORT}/proxy.pac")
-        folder = self.prefix.install_runtime("8.0.432.6")
+        folder = self.prefix.install_runtime("8.0.472.8")
         run = self.prefix.run_launcher(timeout=60)
         self.assertEqual(run.boxes, [])
         self.assertStarted(run, folder)
@@ -189,13 +189,13 @@ class UsersProxy(NetworkScenario):
 # or the status of a "status" one). None of them gives a version, so with an older runtime
 # installed nothing is asked and that runtime starts.
 HOSTILE_PROBES = [
-    ("dot-dot", "custom", [("Location", "http://127.0.0.1/x_8u432b06/../../evil.msi")]),
-    ("backslash", "custom", [("Location", r"http://127.0.0.1/x_8u432b06\..\evil.msi")]),
-    ("slash", "custom", [("Location", "http://127.0.0.1/x_8u432/b06.msi")]),
-    ("colon", "custom", [("Location", "http://127.0.0.1/x_C:8u432b06.msi")]),
-    ("cr-lf", "custom", [("Location", "http://127.0.0.1/x_8u432\r\nX-Injected: b06.msi")]),
-    ("spaces", "custom", [("Location", "http://127.0.0.1/x_8u432 b06.msi")]),
-    ("many-msi-and-underscores", "custom", [("Location", "http://127.0.0.1/_8u432b06.msi_.msi__8u432b06.msi.msi")]),
+    ("dot-dot", "custom", [("Location", "http://127.0.0.1/x_8u472b08/../../evil.msi")]),
+    ("backslash", "custom", [("Location", r"http://127.0.0.1/x_8u472b08\..\evil.msi")]),
+    ("slash", "custom", [("Location", "http://127.0.0.1/x_8u472/b08.msi")]),
+    ("colon", "custom", [("Location", "http://127.0.0.1/x_C:8u472b08.msi")]),
+    ("cr-lf", "custom", [("Location", "http://127.0.0.1/x_8u472\r\nX-Injected: b08.msi")]),
+    ("spaces", "custom", [("Location", "http://127.0.0.1/x_8u472 b08.msi")]),
+    ("many-msi-and-underscores", "custom", [("Location", "http://127.0.0.1/_8u472b08.msi_.msi__8u472b08.msi.msi")]),
     ("a-megabyte-of-headers", "huge", None),
     ("200-without-redirect", "status", 200),
     ("404", "status", 404),

@@ -16,10 +16,12 @@ ENGLISH = TEXTS["en"]
 
 
 class UpdateScenario(scenario.Scenario):
-    offered_dotted = "8.0.432.6"
+    offered_dotted = "8.0.472.8"
+    saved_as = "OPENJDK8U-jre_x86-32_windows_hotspot_"
 
-    def offer_installer(self, outcome="installs", dotted=None):
-        self.service.installer = standin_msi.build(dotted or self.offered_dotted, outcome).read_bytes()
+    def offer_installer(self, outcome="installs", dotted=None, publisher=standin_msi.PUBLISHER):
+        self.service.installer = standin_msi.build(dotted or self.offered_dotted, outcome, publisher=publisher,
+                                                   arch=self.arch).read_bytes()
 
     def assertBoxes(self, run, expected):
         """The boxes in the order they appeared, by entry name, with their exact texts."""
@@ -48,7 +50,7 @@ class UpdateScenario(scenario.Scenario):
         self.assertEqual(call.mask, 0x40)
         self.assertEqual(call.show, 0)
         self.assertEqual(call.file.lower(), r"c:\windows\system32\msiexec.exe")
-        self.assertRegex(call.parameters, r'^/i "C:\\users\\[^\\]+\\Downloads\\OPENJDK8U-jre_x86-32_windows_hotspot_'
+        self.assertRegex(call.parameters, r'^/i "C:\\users\\[^\\]+\\Downloads\\' + re.escape(self.saved_as)
                          + re.escape(self.offered) + r'\.msi" REBOOT=ReallySuppress /l\*v "C:\\users\\[^\\]+\\AppData'
                          r'\\Local\\Marveth\\KLV\\msiexec-' + re.escape(self.offered) + r'\.log"$')
         self.assertEqual(call.directory, "")
@@ -59,6 +61,55 @@ class UpdateScenario(scenario.Scenario):
 
 def installer_runs(run):
     return [call for call in run.shell_calls if call.file.lower().endswith("msiexec.exe")]
+
+
+class SixtyFourBitLine(UpdateScenario):
+    """The launcher built for the 64-bit line, whose build also names the publisher's new name."""
+    arch = "x64"
+    offered = "8u492b09"
+    offered_dotted = "8.0.492.9"
+    saved_as = "OpenJDK8U-jre_x64_windows_hotspot_"
+
+    def test_a_64_bit_runtime_is_installed_and_started_from_program_files(self):
+        self.offer_installer()
+        run = self.prefix.run_launcher(answers=["yes"], launcher=rig.LAUNCHER_X64)
+        self.assertBoxes(run, ["noJava"])
+        self.assertEqual(run.exit_code, 0)
+        self.assertInstallerRan(run, True)
+        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS_X64), ["8.0.492.9"])
+        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), [])
+        self.assertStarted(run, r"C:\Program Files\Eclipse Adoptium\jre-8.0.492.9-hotspot" + "\\")
+        self.assertEqual(self.service.requests[0], ("HEAD", rig.API_PATHS["x64"]))
+        self.assertRegex(self.prefix.launcher_log(), r" start launcher=\S+ runtime-arch=x64 built-in-publishers=2 ")
+
+    def test_a_32_bit_runtime_is_not_this_lines_runtime(self):
+        self.offer_installer()
+        self.prefix.install_runtime("8.0.472.8", arch="x86")
+        run = self.prefix.run_launcher(answers=["no", "ok"], launcher=rig.LAUNCHER_X64)
+        self.assertBoxes(run, ["noJava", "noRunJava"])
+        self.assertEqual(run.exit_code, 1)
+        self.assertNothingStarted(run)
+
+    def test_a_renamed_publisher_is_trusted_only_by_a_build_that_names_it(self):
+        package = standin_msi.build(self.offered_dotted, publisher=rig.RENAMED_PUBLISHER, arch="x64")
+        # What a maker reads off a package to follow the rename.
+        signer = subprocess.run([rig.ROOT / "scripts" / "signer", package], capture_output=True, text=True)
+        self.assertEqual(signer.stdout, rig.RENAMED_PUBLISHER + "\n", signer.stderr)
+        self.service.installer = package.read_bytes()
+        run = self.prefix.run_launcher(answers=["yes"], launcher=rig.LAUNCHER_X64)
+        self.assertBoxes(run, ["noJava"])
+        self.assertEqual(run.exit_code, 0)
+        # The same package offered to the default build, which knows only the old name.
+        package = self.service.installer
+        self.service.close()
+        self.service = rig.ReleaseService(self.offered, arch="x86")
+        self.addCleanup(self.service.close)
+        self.service.installer = package
+        run = self.prefix.run_launcher(answers=["yes", "ok"])
+        self.assertBoxes(run, ["noJava", "errorJava"])
+        self.assertEqual(run.exit_code, 1)
+        self.assertInstallerRan(run, False)
+        self.assertIn(' signer="Eclipse Foundation AISBL" verdict=refused\r\n', self.prefix.launcher_log())
 
 
 class NoRuntimeInstalled(UpdateScenario):
@@ -77,13 +128,13 @@ class NoRuntimeInstalled(UpdateScenario):
         self.assertBoxes(run, ["noJava"])
         self.assertEqual(run.exit_code, 0)
         self.assertInstallerRan(run, True)
-        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.432.6"])
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.472.8"])
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
         self.assertDownloadsEmpty()
         self.assertEqual(self.service.requests,
                          [("HEAD", rig.API_PATH), ("GET", rig.API_PATH), ("GET", self.service.installer_path())])
-        self.assertRegex(self.prefix.launcher_log(), r"(?s) question asked=noJava offered=8u432b06 installed=none "
-                         r"answer=yes\r\n.* installation result=installed version=8u432b06\r\n.* end "
+        self.assertRegex(self.prefix.launcher_log(), r"(?s) question asked=noJava offered=8u472b08 installed=none "
+                         r"answer=yes\r\n.* installation result=installed version=8u472b08\r\n.* end "
                          r"outcome=application-started exit-code=0\r\n$")
 
     def test_yes_with_a_failing_installer_ends_with_the_installation_failed_message(self):
@@ -95,8 +146,8 @@ class NoRuntimeInstalled(UpdateScenario):
         self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), [])
         self.assertNothingStarted(run)
         self.assertDownloadsEmpty()
-        self.assertRegex(self.prefix.launcher_log(), r"(?s) offered=8u432b06 installed=none answer=yes\r\n.* "
-                         r"installer-log kept=C:\\users\\[^\\]+\\AppData\\Local\\Marveth\\KLV\\msiexec-8u432b06\.log\r\n"
+        self.assertRegex(self.prefix.launcher_log(), r"(?s) offered=8u472b08 installed=none answer=yes\r\n.* "
+                         r"installer-log kept=C:\\users\\[^\\]+\\AppData\\Local\\Marveth\\KLV\\msiexec-8u472b08\.log\r\n"
                          r".* installation result=failed .* end outcome=not-started exit-code=1\r\n$")
 
     def test_a_restart_required_by_the_installer_counts_as_installed(self):
@@ -104,7 +155,7 @@ class NoRuntimeInstalled(UpdateScenario):
         run = self.prefix.run_launcher(answers=["yes"])
         self.assertBoxes(run, ["noJava"])
         self.assertEqual(run.exit_code, 0)
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
         self.assertDownloadsEmpty()
 
 
@@ -128,8 +179,8 @@ class OlderRuntimeInstalled(UpdateScenario):
         self.assertEqual(run.exit_code, 0)
         self.assertInstallerRan(run, True)
         # Both runtimes are there now; the registry lists the older one first.
-        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.422.5", "8.0.432.6"])
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.422.5", "8.0.472.8"])
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
         self.assertDownloadsEmpty()
         # The next start finds the new runtime current and asks nothing.
         self.assertEqual(self.prefix.run_launcher().boxes, [])
@@ -146,14 +197,14 @@ class OlderRuntimeInstalled(UpdateScenario):
 
 class OldRuntimeListedAfterTheNewOne(UpdateScenario):
     def test_yes_starts_the_newly_installed_runtime(self):
-        # The registry lists names in text order, where 8.0.92.14 comes after 8.0.432.6.
+        # The registry lists names in text order, where 8.0.92.14 comes after 8.0.472.8.
         self.prefix.install_runtime("8.0.92.14")
         self.offer_installer()
         run = self.prefix.run_launcher(answers=["yes"])
         self.assertBoxes(run, ["newJava"])
         self.assertEqual(run.exit_code, 0)
-        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.432.6", "8.0.92.14"])
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.472.8", "8.0.92.14"])
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
 
 
 class FailedDownloads(UpdateScenario):
@@ -205,7 +256,7 @@ class InstallerTrust(UpdateScenario):
                 ("another publisher", standin_msi.build(self.offered_dotted, publisher="Other Signing Corp"),
                  'signer="Other Signing Corp" verdict=refused'),
                 ("an older version", standin_msi.build("8.0.422.5"),
-                 "product-version=8.0.422.5 offered=8u432b06 verdict=refused")):
+                 "product-version=8.0.422.5 offered=8u472b08 verdict=refused")):
             with self.subTest(name):
                 self.service.installer = package.read_bytes()
                 run = self.prefix.run_launcher(answers=["yes", "ok"])
@@ -225,7 +276,7 @@ class InstallerTrust(UpdateScenario):
         self.assertIn(r"\Downloads\OPENJDK8U", attempt["path"])
         self.assertEqual(attempt["write"], "32")   # ERROR_SHARING_VIOLATION
         self.assertEqual(attempt["delete"], "32")
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
         self.assertDownloadsEmpty()
 
     def test_a_msi_file_association_to_another_program_changes_nothing(self):
@@ -240,8 +291,8 @@ class InstallerTrust(UpdateScenario):
         run = self.prefix.run_launcher(answers=["yes"])
         self.assertEqual(run.exit_code, 0)
         self.assertInstallerRan(run, True)
-        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.432.6"])
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.472.8"])
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
 
     def test_a_launcher_killed_during_the_download_leaves_no_file(self):
         self.service.download = "stall"
@@ -271,7 +322,7 @@ class DownloadProgress(UpdateScenario):
         samples = []
         run = self.prefix.run_launcher(answers=["yes"], on_tick=self.watch_progress(samples))
         self.assertEqual(run.exit_code, 0)
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
         self.assertGreaterEqual(len(samples), 2)
         title, text = ENGLISH["download"]
         self.assertEqual({window["caption"] for window in samples}, {title})
@@ -337,7 +388,7 @@ class OneUpdateAtATime(UpdateScenario):
         while second[0].poll() is None:
             self.assertIsNone(self.prefix.wait_box(0.5), "the second launcher asked too")
         self.assertEqual(second[0].returncode, 0)
-        new_javaw = rig.runtime_folder("8.0.432.6") + r"bin\javaw.exe"
+        new_javaw = rig.runtime_folder("8.0.472.8") + r"bin\javaw.exe"
         # A launcher ends once the shell has started javaw.exe, which writes its record a moment
         # later.
         deadline = time.monotonic() + 10
@@ -359,7 +410,7 @@ class OneUpdateAtATime(UpdateScenario):
         run = self.prefix.run_launcher(answers=["yes"])
         self.assertBoxes(run, ["newJava"])
         self.assertEqual(run.exit_code, 0)
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
 
 
 class UnusualProfiles(UpdateScenario):
@@ -373,7 +424,7 @@ class UnusualProfiles(UpdateScenario):
         self.assertEqual(run.exit_code, 0)
         [installer] = [call.parameters for call in installer_runs(run)]
         self.assertRegex(installer, r"^/i \"C:\\users\\[^\\]+\\(AppData\\Local\\)?Temp\\OPENJDK8U")
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
         self.assertDownloadsEmpty()
 
     def install_with_profile(self, name):
@@ -387,7 +438,7 @@ class UnusualProfiles(UpdateScenario):
         self.assertEqual(run.exit_code, 0)
         [installer] = [call.parameters for call in installer_runs(run)]
         self.assertIn(r"\Downloads\OPENJDK8U", installer)
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
         self.assertEqual(list(downloads.iterdir()), [])
 
     def test_a_polish_name_on_a_german_system(self):
@@ -404,7 +455,7 @@ class Recovery(UpdateScenario):
         run = self.prefix.run_launcher(answers=["yes"])
         self.assertEqual(run.exit_code, 0)
         self.assertEqual(len(installer_runs(run)), 1)
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
         half = len(self.service.installer) // 2
         self.assertEqual(self.service.ranges, [(f"bytes={half}-", '"klv-1"')])
 
@@ -416,7 +467,7 @@ class Recovery(UpdateScenario):
         run = self.prefix.run_launcher(answers=["yes"])
         self.assertEqual(holder.wait(30), 0)
         self.assertEqual(run.exit_code, 0)
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
         self.assertIn(" installer-busy waited-ms=", self.prefix.launcher_log())
         self.assertGreater(run.seconds, 3)
 
@@ -442,7 +493,7 @@ class Recovery(UpdateScenario):
             self.assertBoxes(run, ["newJava", "errorJava"])
             self.assertEqual(len(installer_runs(run)), 4)  # the first try and three more
             self.assertLess(run.seconds, 60)
-        self.assertIn(" installation result=installer-busy version=8u432b06 why=", self.prefix.launcher_log())
+        self.assertIn(" installation result=installer-busy version=8u472b08 why=", self.prefix.launcher_log())
         # Two failed installations would stop the offer; busy ones do not count.
         self.assertBoxes(self.prefix.run_launcher(answers=["no"]), ["newJava"])
 
@@ -454,7 +505,7 @@ class Recovery(UpdateScenario):
         run = self.prefix.run_launcher()
         self.assertEqual(run.boxes, [])
         self.assertStarted(run, folder)
-        self.assertIn(" not-offered version=8u432b06 failed-installations=2 ", self.prefix.launcher_log())
+        self.assertIn(" not-offered version=8u472b08 failed-installations=2 ", self.prefix.launcher_log())
 
 
 class ElevatedLauncher(UpdateScenario):
@@ -466,9 +517,9 @@ class ElevatedLauncher(UpdateScenario):
         self.assertEqual(run.exit_code, 0)
         [installer] = installer_runs(run)
         self.assertRegex(installer.parameters, r'^/i "C:\\ProgramData\\klv-[0-9a-f]{32}\\OPENJDK8U-jre_x86-32_windows_'
-                                               r'hotspot_8u432b06\.msi" ')
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"), verb="runas")
-        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.432.6"])
+                                               r'hotspot_8u472b08\.msi" ')
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"), verb="runas")
+        self.assertEqual(self.prefix.registry_subkeys(rig.RUNTIME_RECORDS), ["8.0.472.8"])
         self.assertDownloadsEmpty()
         self.assertEqual(sorted(program_data.rglob("*")), before)
 
@@ -485,10 +536,10 @@ class ElevatedLauncher(UpdateScenario):
         self.assertBoxes(run, ["noJava", "errorJava"])
         [installer] = installer_runs(run)
         # Windows Installer writes into the run's own protected folder.
-        self.assertRegex(installer.parameters, r' /l\*v "C:\\ProgramData\\klv-[0-9a-f]{32}\\msiexec-8u432b06\.log"$')
+        self.assertRegex(installer.parameters, r' /l\*v "C:\\ProgramData\\klv-[0-9a-f]{32}\\msiexec-8u472b08\.log"$')
         self.assertEqual(planted.read_bytes(), b"planted by another program")
         [copy] = [path for path in folder.glob("msiexec-*.log") if path != planted]
-        self.assertRegex(copy.name, r"^msiexec-8u432b06-\d+\.log$")
+        self.assertRegex(copy.name, r"^msiexec-8u472b08-\d+\.log$")
         self.assertGreater(copy.stat().st_size, 0)
         self.assertRegex(self.prefix.launcher_log(), r" installer-log kept=C:\\users\\[^\\]+\\AppData\\Local\\Marveth"
                          r"\\KLV\\" + re.escape(copy.name) + "\r\n")
@@ -503,7 +554,7 @@ class MirrorNamedByPolicy(UpdateScenario):
         run = self.prefix.run_launcher(answers=["yes"])
         self.assertBoxes(run, ["noJava"])
         self.assertEqual(run.exit_code, 0)
-        self.assertStarted(run, rig.runtime_folder("8.0.432.6"))
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
         self.assertEqual(mirror.requests,
                          [("HEAD", rig.API_PATH), ("GET", rig.API_PATH), ("GET", mirror.installer_path())])
         self.assertEqual(self.service.requests, [])
