@@ -15,7 +15,7 @@ def launcher_reads():
     """The key and value names as src/launcher/policy.cpp spells them."""
     source = (ROOT / "src" / "launcher" / "policy.cpp").read_text()
     key = re.search(r'policyKey = R"\((.*?)\)"', source)[1]
-    values = set(re.findall(r'(?:updateCheckValue|serviceUrlValue|publishersValue) = "(\w+)"', source))
+    values = set(re.findall(r'(?:updateCheckValue|serviceUrlValue|publishersValue|checkPeriodValue) = "(\w+)"', source))
     return key, values
 
 
@@ -31,6 +31,10 @@ class PolicyTemplates(unittest.TestCase):
         self.assertEqual({p.get("name") for p in admx.iterfind(".//p:policy", NS)}, values)
         self.assertEqual(written, values)
         self.assertEqual(admx.find(".//p:text", NS).get("maxLength"), "2048")
+        # The longest period that the launcher takes (src/update/check_schedule.h).
+        schedule = (ROOT / "src" / "update" / "check_schedule.h").read_text()
+        longest = re.search(r"longestCheckPeriodMinutes = (\d+);", schedule)[1]
+        self.assertEqual(admx.find(".//p:elements/p:decimal", NS).get("maxValue"), longest)
 
     def test_every_language_has_every_text(self):
         admx_text = (POLICY / "klv-launcher.admx").read_text(encoding="utf-8")

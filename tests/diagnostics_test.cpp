@@ -85,4 +85,12 @@ TEST(LauncherLog, IsMovedAsideOncePastTheLimitAndNeverStandsInTheWay)
     EXPECT_FALSE(openLauncherLog(folder));
     EXPECT_TRUE(RemoveDirectoryA(log.c_str()));
     (void)DeleteFileA((log + ".1").c_str());
+
+    // The user's own folder comes from the system: an environment that names another (which the
+    // user controls for an elevated launcher too) changes nothing.
+    const std::string system = launcherLogFolder();
+    EXPECT_NE(system.find(R"(\AppData\Local\Marveth\KLV)"), std::string::npos) << system;
+    ASSERT_TRUE(SetEnvironmentVariableA("LOCALAPPDATA", folder.c_str()));
+    ASSERT_EQ(_putenv_s("LOCALAPPDATA", folder.c_str()), 0);
+    EXPECT_EQ(launcherLogFolder(), system);
 }

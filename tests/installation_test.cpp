@@ -6,11 +6,14 @@
 #endif
 
 #include "installation/installer_codes.h"
+#include "installation/runtime_in_use.h"
 #include "installation/trusted_publisher.h"
 
 #ifdef _WIN32
 #include "installation/installer.h"
 #include "installation/installer_log.h"
+#include "installation/protected_folder.h"
+#include "installation/windows_installer.h"
 #include "registry/registry.h"
 #include "update/part_file.h"
 #include "update/release_probe.h"
@@ -22,7 +25,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 TEST(TrustedPublisher, TheRuntimesPublisherOrOneTheAdministratorsAdded)
@@ -42,6 +47,24 @@ TEST(TrustedPublisher, TheRuntimesPublisherOrOneTheAdministratorsAdded)
     EXPECT_TRUE(isTrustedPublisher("eclipse foundation aisbl", {}, renamed));
     EXPECT_FALSE(isTrustedPublisher("Eclipse Foundation AISBL", {}));
     EXPECT_EQ(publisherList(" ; "), std::vector<std::string>{});
+}
+
+TEST(RuntimeInUse, AProgramRunsFromTheRuntimeWhenItsImageLiesInTheFolder)
+{
+    const char* const runtime = R"(C:\Program Files (x86)\Eclipse Adoptium\jre-8.0.472.8-hotspot\)";
+    for (const auto& [image, inside] : std::initializer_list<std::pair<const char*, bool>>{
+             {R"(C:\Program Files (x86)\Eclipse Adoptium\jre-8.0.472.8-hotspot\bin\javaw.exe)", true},
+             {R"(c:\program files (x86)\eclipse adoptium\JRE-8.0.472.8-HOTSPOT\bin\java.exe)", true},
+             {R"(C:\Program Files (x86)\Eclipse Adoptium\jre-8.0.472.8-hotspot\lib\jaccess.exe)", true},
+             {R"(C:\Program Files (x86)\Eclipse Adoptium\jre-8.0.472.8-hotspot2\bin\javaw.exe)", false},
+             {R"(C:\Program Files (x86)\Eclipse Adoptium\jre-8.0.472.8-hotspot)", false},
+             {R"(C:\Program Files (x86)\Eclipse Adoptium\javaw.exe)", false},
+             {"", false}}) {
+        EXPECT_EQ(isInFolder(image, runtime), inside) << image;
+    }
+    EXPECT_TRUE(isInFolder(R"(C:\jre\bin\javaw.exe)", R"(C:\jre)")); // a record without its backslash
+    EXPECT_FALSE(isInFolder(R"(C:\jre2\bin\javaw.exe)", R"(C:\jre)"));
+    EXPECT_FALSE(isInFolder(R"(C:\jre\bin\javaw.exe)", "")); // no folder holds everything
 }
 
 TEST(InstallerExitCode, EachCodeHasOneOutcome)
@@ -151,6 +174,43 @@ TEST(CallJavaApi, AFailedDownloadLeavesNoFileBehind)
     EXPECT_EQ(version, "8u432b06");
     EXPECT_EQ(GetFileAttributesA(installerDownloadPath(profile.path, version).c_str()),
               INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(WindowsInstaller, TheBoundOnWaitingForItsTurnCountsOnlyTheWaits)
+{
+    using std::chrono::milliseconds;
+    using std::chrono::minutes;
+    for (const auto& [waited, left] :
+         std::initializer_list<std::pair<milliseconds, milliseconds>>{{milliseconds(0), minutes(10)},
+                                                                      {minutes(9), minutes(1)},
+                                                                      {minutes(10), milliseconds(0)},
+                                                                      {minutes(25), milliseconds(0)}}) {
+        EXPECT_EQ(turnWaitLeft(waited).count(), left.count()) << waited.count();
+    }
+}
+
+TEST(ProtectedFolder, IsOwnedByTheAdministratorsAndOpenToThemAndSystemAlone)
+{
+    const SecurityDescriptor descriptor = administratorsFolderSecurity();
+    ASSERT_TRUE(descriptor);
+    PSID owner = nullptr;
+    BOOL defaulted = TRUE;
+    ASSERT_TRUE(GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted));
+    ASSERT_NE(owner, nullptr);
+    EXPECT_FALSE(defaulted);
+    unsigned char administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(administrators);
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+    EXPECT_TRUE(EqualSid(owner, administrators));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
+    EXPECT_NE(control & SE_DACL_PROTECTED, 0);
+    BOOL present = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
+    ASSERT_TRUE(present && dacl != nullptr);
+    EXPECT_EQ(dacl->AceCount, 2);
 }
 
 TEST(Handles, TheUpdateStageAndTheReadersReleaseEverythingTheyOpen)

@@ -3,6 +3,7 @@
 #ifdef _WIN32
 #include <winsock2.h> // libcurl's header needs it before any other Windows header
 
+#include "network/connection.h"
 #include "network/transfer_result.h"
 
 #include <curl/curl.h>
@@ -73,32 +74,6 @@ TEST(ProxySettings, TheBypassListByWindowsRules)
     }
 }
 
-TEST(ProxySettings, TheProxyOfTheRunsChoiceForEachUrl)
-{
-    ProxyChoice fixed;
-    fixed.mode = "fixed";
-    fixed.proxy = "proxy.corp:8080";
-    fixed.bypassList = "10.*;<local>";
-    ProxyChoice direct;
-    ProxyChoice environment;
-    environment.mode = "environment";
-    const struct {
-        const ProxyChoice* choice;
-        const char* url;
-        const char* proxy;
-    } cases[] = {
-        {&fixed, "https://api.adoptium.net/v3", "proxy.corp:8080"},
-        {&fixed, "https://10.1.2.3/v3", ""},                     // a mirror on an internal address
-        {&fixed, "http://mirror:8080/v3", ""},                   // a name without a dot
-        {&fixed, "https://github.com/x.msi", "proxy.corp:8080"}, // a redirect's host
-        {&direct, "https://api.adoptium.net/v3", ""},
-        {&environment, "https://api.adoptium.net/v3", ""}, // libcurl applies the variables itself
-    };
-    for (const auto& row : cases) {
-        EXPECT_EQ(proxyForUrl(*row.choice, row.url), row.proxy) << row.url;
-    }
-}
-
 TEST(ProxySettings, AScriptsAnswerStandsAndTheFixedProxyIsOnlyItsFallback)
 {
     const struct {
@@ -135,16 +110,53 @@ TEST(ProxySettings, TheEnvironmentAndTheRegistryFlags)
     EXPECT_EQ(connectionSettingsFlags(settings(0x41)), -1);
 }
 
-TEST(ProxySettings, SchemeAndHostOfTheServiceUrl)
+#ifdef _WIN32
+TEST(Connection, SchemeAndHostAsLibcurlReadsThem)
 {
     EXPECT_EQ(urlScheme("HTTPS://API.Adoptium.net/v3"), "https");
-    EXPECT_EQ(urlHost("HTTPS://API.Adoptium.net/v3"), "api.adoptium.net");
-    EXPECT_EQ(urlHost("http://127.0.0.1:18423/x"), "127.0.0.1");
-    EXPECT_EQ(urlHost("http://intranet"), "intranet");
-    EXPECT_EQ(urlHost("no-scheme"), "");
+    for (const auto& [url, host] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"HTTPS://API.Adoptium.net/v3", "api.adoptium.net"},
+             {"http://127.0.0.1:18423/x", "127.0.0.1"},
+             {"http://intranet", "intranet"},
+             {"https://s3cret@files.example/p.msi?x=1#y", "files.example"},
+             {"https://[FD00::5]/", "[fd00::5]"},
+             {"no-scheme", ""},
+             {"/relative/p.msi", ""}}) {
+        EXPECT_EQ(urlHost(url), host) << url;
+    }
 }
 
-#ifdef _WIN32
+TEST(Connection, TheProxyOfTheRunsChoiceForEachHopsHost)
+{
+    ProxyChoice fixed;
+    fixed.mode = "fixed";
+    fixed.proxy = "proxy.corp:8080";
+    fixed.bypassList = "10.*;<local>;dl.corp.example;[fd00::*]";
+    ProxyChoice direct;
+    ProxyChoice environment;
+    environment.mode = "environment";
+    const struct {
+        const ProxyChoice* choice;
+        const char* url;
+        const char* proxy;
+    } cases[] = {
+        {&fixed, "https://api.adoptium.net/v3", "proxy.corp:8080"},
+        {&fixed, "https://10.1.2.3/v3", ""},                     // a mirror on an internal address
+        {&fixed, "http://mirror:8080/v3", ""},                   // a name without a dot
+        {&fixed, "https://github.com/x.msi", "proxy.corp:8080"}, // a redirect's host
+        {&direct, "https://api.adoptium.net/v3", ""},
+        {&environment, "https://api.adoptium.net/v3", ""}, // libcurl applies the variables itself
+        // Each hop's host as libcurl reads it: user info is no host, an IPv6 literal keeps its brackets.
+        {&fixed, "https://dl.corp.example:x@cdn.other.example/p.msi", "proxy.corp:8080"},
+        {&fixed, "https://TOKEN@dl.corp.example/p.msi", ""},
+        {&fixed, "https://[fd00::5]/p.msi", ""},
+        {&fixed, "https://[2001:db8::1]:8443/p.msi", "proxy.corp:8080"},
+    };
+    for (const auto& row : cases) {
+        EXPECT_EQ(proxyForUrl(*row.choice, row.url), row.proxy) << row.url;
+    }
+}
+
 TEST(TransferResult, WhatIsRetriedAndWhatIsWorthAProxyDetection)
 {
     const struct {

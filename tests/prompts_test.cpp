@@ -1,5 +1,11 @@
-// Selection of the prompt texts by user-interface language.
+// Selection of the prompt texts by user-interface language (this also runs natively), and on
+// Windows what the progress window reports.
 #include "prompts/prompt_texts.h"
+
+#ifdef _WIN32
+#include "prompts/download_progress.h"
+#include "update/download.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -64,3 +70,21 @@ TEST(PromptTexts, EveryBoxHasATextAndACaptionInEveryLanguage)
         EXPECT_STRNE(p.noJavaTitel, p.newJavaTitel);
     }
 }
+
+#ifdef _WIN32
+TEST(DownloadProgress, ACancelIsReportedAtOnceWithOrWithoutTheWindow)
+{
+    // Cancel was pressed, then the window stood aside for Windows Installer, which found no turn.
+    DownloadProgress progress{{nullptr, [](IProgressDialog*) {}},
+                              &promptsForLanguage(LANGID_US_ENGLISH),
+                              L"8u472b08",
+                              true,
+                              0,
+                              0,
+                              0};
+    EXPECT_FALSE(showDownloadWait(&progress, waitReasonInstallerBusy));
+    EXPECT_FALSE(showDownloadWait(&progress, waitReasonRetrying));
+    EXPECT_FALSE(downloadNotCancelled(&progress));
+    EXPECT_FALSE(progress.window);
+}
+#endif

@@ -4,6 +4,7 @@
 #include <winsock2.h> // libcurl's header needs it before any other Windows header
 #endif
 
+#include "update/check_schedule.h"
 #include "update/header_version.h"
 #include "update/retry_decision.h"
 #include "update/transfer_limits.h"
@@ -115,6 +116,16 @@ TEST(LastResponseHeader, OnlyAStatusLineAtALinesStartBeginsAResponse)
     for (const auto& row : cases) {
         EXPECT_EQ(lastResponseHeader(row.headers, row.name), row.value) << row.headers;
     }
+    // Where a resumed body begins, by the 206's Content-Range.
+    for (const auto& [value, start] :
+         std::initializer_list<std::pair<const char*, long long>>{{"bytes 500-999/1000", 500},
+                                                                  {"Bytes 0-9/*", 0},
+                                                                  {"bytes */1000", -1},
+                                                                  {"500-999/1000", -1},
+                                                                  {"bytes 500", -1},
+                                                                  {"bytes 9999999999999999999-1/2", -1}}) {
+        EXPECT_EQ(contentRangeStart(value), start) << value;
+    }
 }
 
 TEST(RetryDecision, ResumeRestartWaitOrGiveUp)
@@ -148,7 +159,10 @@ TEST(RetryDecision, ResumeRestartWaitOrGiveUp)
         {"the waits double", facts(cutShort, 200, 2, 500), RetryAction::resume, 4000, 500, "\"v1\""},
         {"three retries are all", facts(cutShort, 200, 3, 500), RetryAction::giveUp, 0, 0, ""},
         {"nothing written yet", facts(refused, 0, 0, 0), RetryAction::restart, 1000, 0, ""},
+        // A resumed attempt answered with the whole file, or with a range elsewhere.
         {"content changed", facts(changed, 200, 1, 900), RetryAction::restart, 0, 0, ""},
+        // libcurl fails a 416 to the launcher's own Range header as any HTTP error status; an
+        // attempt that had every byte but failed, resumed at the end, gets one.
         {"a 416", facts(httpError, 416, 0, 900), RetryAction::restart, 0, 0, ""},
         {"a 404", facts(httpError, 404, 0, 0), RetryAction::giveUp, 0, 0, ""},
         {"cancelled", facts(cancelled, 200, 0, 500), RetryAction::giveUp, 0, 0, ""},
@@ -228,3 +242,65 @@ TEST(InstallerDownload, WriteDataReportsWhatReachedTheFile)
 }
 
 #endif
+
+TEST(CheckSchedule, ACheckAtEveryStartUnlessThePeriodOrTheServicesWaitSaysOtherwise)
+{
+    constexpr long long now = 1796800000; // 2026-12-09, a Wednesday
+    constexpr long long hour = 3600;
+    const auto facts = [](unsigned long period, bool installed, long long lastCheck, long long notBefore) {
+        CheckFacts f;
+        f.periodMinutes = period;
+        f.runtimeInstalled = installed;
+        f.now = now;
+        f.lastCheck = lastCheck;
+        f.lastVersion = lastCheck > 0 ? "8u472b08" : "";
+        f.notBefore = notBefore;
+        return f;
+    };
+    const struct {
+        const char* row;
+        CheckFacts facts;
+        CheckAction action;
+    } cases[] = {
+        {"no period", facts(0, true, now - 60, 0), CheckAction::check},
+        {"within the period", facts(60, true, now - 59 * 60, 0), CheckAction::skipPeriod},
+        {"the period is over", facts(60, true, now - hour, 0), CheckAction::check},
+        {"nothing remembered", facts(60, true, 0, 0), CheckAction::check},
+        {"remembered in the future: the clock went back", facts(60, true, now + 60, 0), CheckAction::check},
+        {"no runtime: always a check", facts(60, false, now - 60, now + hour), CheckAction::check},
+        {"the service's wait", facts(0, true, 0, now + hour), CheckAction::skipServiceWait},
+        {"the service's wait is over", facts(0, true, 0, now), CheckAction::check},
+        {"a wait more than a day ahead is ignored", facts(0, true, 0, now + 25 * hour), CheckAction::check},
+        {"a period past 30 days is none", facts(43201, true, now - 60, 0), CheckAction::check},
+    };
+    for (const auto& row : cases) {
+        EXPECT_EQ(decideUpdateCheck(row.facts), row.action) << row.row;
+    }
+    const struct {
+        long status;
+        const char* retryAfter;
+        long long until;
+    } waits[] = {
+        {503, "3600", now + hour},
+        {429, "120", now + 120},
+        {503, "Wed, 09 Dec 2026 10:00:00 GMT", 1796810400},
+        {503, "999999", now + 24 * hour},          // capped at a day
+        {503, "Tue, 08 Dec 2026 10:00:00 GMT", 0}, // already past
+        {503, "", 0},
+        {503, "soon", 0},
+        {500, "3600", 0},
+        {307, "3600", 0},
+    };
+    for (const auto& row : waits) {
+        EXPECT_EQ(serviceWaitUntil(row.status, row.retryAfter, now), row.until) << row.retryAfter;
+    }
+    EXPECT_EQ(httpDateSeconds("Thu, 01 Jan 1970 00:00:00 GMT"), 0);
+    EXPECT_EQ(httpDateSeconds("Sun, 29 Feb 2032 23:59:59 GMT"), 1961711999);
+    for (const char* notDate : {"Wed, 09 Foo 2026 10:00:00 GMT", "Wed, 09 Dec 2026 10:00:00 UTC",
+                                "Wed, 09 Dec 2026 24:00:00 GMT", "Wed, 09 Dec 2026 10:00:00 GMT x"}) {
+        EXPECT_EQ(httpDateSeconds(notDate), -1) << notDate;
+    }
+    EXPECT_EQ(utcText(1796810400), "2026-12-09T10:00:00Z");
+    EXPECT_EQ(utcText(0), "1970-01-01T00:00:00Z");
+    EXPECT_EQ(utcText(1961711999), "2032-02-29T23:59:59Z");
+}

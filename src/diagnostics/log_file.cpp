@@ -6,8 +6,6 @@
 
 #include "platform/files.h"
 
-#include <cstdlib>
-
 namespace {
 
 const char* const logName = "klv-launcher.log";
@@ -62,8 +60,9 @@ bool pinFolders(const std::string& path, std::vector<HANDLE>& pinned)
 
 std::string launcherLogFolder()
 {
-    const char* localAppData = std::getenv("LOCALAPPDATA");
-    if (localAppData == nullptr || *localAppData == '\0') {
+    // From the system, not the environment, which the user sets for an elevated launcher too.
+    const std::string localAppData = localAppDataFolder();
+    if (localAppData.empty()) {
         return {};
     }
     // Once made, the folders are only checked where the log is opened, every folder of the path

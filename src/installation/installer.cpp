@@ -11,6 +11,7 @@
 #include "platform/hex_text.h"
 #include "platform/wide_text.h"
 #include "protected_folder.h"
+#include "registry/check_record.h"
 #include "registry/install_failures.h"
 #include "registry/registry.h"
 #include "trusted_publisher.h"
@@ -166,6 +167,7 @@ UpdateResult callJavaAPI(std::string& version, const std::string& apiUrl, const 
     } else if (result.outcome == UpdateOutcome::installed) {
         clearFailedInstallations();
         version = findjavaVersionReg();
+        rememberInstalledVersion(version);
     }
     return result;
 }

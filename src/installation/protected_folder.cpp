@@ -14,25 +14,35 @@
 
 namespace {
 
-// SYSTEM and the Administrators full control, passed on to what is created inside; protected,
-// so that nothing is inherited from %ProgramData%, where every user may create folders; and
-// nobody else.
-const wchar_t* const administratorsOnly = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// Owned by the Administrators group, not by the token's default owner: where "Default owner for
+// objects created by administrators" is "Object creator", that is the user, whose unelevated
+// token would then hold the owner's implicit WRITE_DAC. SYSTEM and the Administrators full
+// control, passed on to what is created inside; protected, so that nothing is inherited from
+// %ProgramData%, where every user may create folders; and nobody else.
+const wchar_t* const administratorsOnly = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 constexpr int mostFolderNames = 8;
 
 } // namespace
 
+SecurityDescriptor administratorsFolderSecurity()
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(administratorsOnly, SDDL_REVISION_1, &descriptor,
+                                                             nullptr)
+        == FALSE) {
+        descriptor = nullptr;
+    }
+    return {descriptor, &LocalFree};
+}
+
 std::string createAdministratorsFolder()
 {
     const std::string programData = programDataFolder();
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (programData.empty()
-        || ConvertStringSecurityDescriptorToSecurityDescriptorW(administratorsOnly, SDDL_REVISION_1,
-                                                                &descriptor, nullptr)
-               == FALSE) {
+    const SecurityDescriptor descriptor = administratorsFolderSecurity();
+    if (programData.empty() || !descriptor) {
         return {};
     }
-    SECURITY_ATTRIBUTES security{sizeof(security), descriptor, FALSE};
+    SECURITY_ATTRIBUTES security{sizeof(security), descriptor.get(), FALSE};
     std::string created;
     for (int attempt = 0; attempt < mostFolderNames && created.empty(); ++attempt) {
         unsigned char random[16];
@@ -53,6 +63,5 @@ std::string createAdministratorsFolder()
             break;
         }
     }
-    (void)LocalFree(descriptor);
     return created;
 }

@@ -1,8 +1,8 @@
 // Windows Installer runs one installation at a time. While one runs, its service holds the
 // mutex Global\_MSIExecute, and a second msiexec ends with 1618; so the launcher waits for its
 // turn first, and tries again when it loses the race for it. Every wait is shown in the progress
-// window with its Cancel, and all of them share one bound: a machine busy for longer is left
-// alone, and the next start asks again.
+// window with its Cancel, and all of them share one bound, which counts the waits alone: a
+// machine busy for longer is left alone, and the next start asks again.
 #include "windows_installer.h"
 
 #include "diagnostics/log.h"
@@ -119,6 +119,12 @@ bool runOnce(const std::string& installer, const std::string& parameters, unsign
 
 } // namespace
 
+std::chrono::milliseconds turnWaitLeft(std::chrono::milliseconds waited)
+{
+    const std::chrono::milliseconds longest = longestTurnWait;
+    return waited < longest ? longest - waited : std::chrono::milliseconds(0);
+}
+
 UpdateResult runInstaller(const std::string& packagePath, const std::string& installerLog,
                           const DownloadObserver& observer)
 {
@@ -130,14 +136,21 @@ UpdateResult runInstaller(const std::string& packagePath, const std::string& ins
     }
     // The launcher starts the application right after the installation, so a restart that
     // the package asks for is left to the user (3010 counts as installed).
-    std::string parameters = "/i \"" + packagePath + "\" REBOOT=ReallySuppress";
+    // Windows Installer never closes a program by itself: with DisableShutdown the Restart
+    // Manager only detects the files in use, and the user sees the FilesInUse dialog, which
+    // lists the programs that hold them (Retry, Ignore, Exit) instead of offering to close them.
+    std::string parameters =
+        "/i \"" + packagePath + "\" REBOOT=ReallySuppress MSIRESTARTMANAGERCONTROL=DisableShutdown";
     if (!installerLog.empty()) {
         parameters += " /l*v \"" + installerLog + "\"";
     }
-    const Deadline deadline = std::chrono::steady_clock::now() + longestTurnWait;
+    std::chrono::milliseconds waited{0};
     DWORD pause = 0;
     for (int attempt = 0; attempt <= mostBusyRetries; ++attempt) {
-        const Turn turn = waitForTurn(observer, pause, deadline);
+        const auto began = std::chrono::steady_clock::now();
+        const Turn turn = waitForTurn(observer, pause, began + turnWaitLeft(waited));
+        waited +=
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
         // The last look at Cancel: nothing after this point can take the installation back.
         if (turn == Turn::cancelled || (observer.goOn != nullptr && !observer.goOn(observer.context))) {
             return {UpdateOutcome::cancelled, "cancelled", false, 0};

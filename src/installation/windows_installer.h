@@ -4,6 +4,7 @@
 #include "update/download.h"
 #include "update_outcome.h"
 
+#include <chrono>
 #include <string>
 
 // Has Windows Installer install the package at packagePath, writing its verbose log to
@@ -11,6 +12,10 @@
 // it however long it takes: the user may be answering its dialogs. An installer that still
 // finds another installation running (1618) is started again after a pause, up to three times.
 // Every wait is shown through observer, with Cancel, and all of them together end after ten
-// minutes; the user's Cancel is looked at once more right before each start.
+// minutes of waiting (Windows Installer's own runs, the user's time in its dialogs included, do
+// not count); the user's Cancel is looked at once more right before each start.
 UpdateResult runInstaller(const std::string& packagePath, const std::string& installerLog,
                           const DownloadObserver& observer);
+
+// How long the next wait for Windows Installer's turn may take, after waits of waited so far.
+std::chrono::milliseconds turnWaitLeft(std::chrono::milliseconds waited);

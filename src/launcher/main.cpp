@@ -1,9 +1,12 @@
 // The launcher's entry point: find the installed runtime, offer the newest one, then start
 // the application with javaw.exe through the shell.
+#include <winsock2.h> // libcurl's header, through the connection's, needs it before windows.h
+
 #include "diagnostics/log.h"
+#include "installation/runtime_in_use.h"
 #include "launch_paths.h"
 #include "launcher.h"
-#include "network/network_setup.h"
+#include "network/connection.h"
 #include "network/proxy_choice.h"
 #include "platform/system_library.h"
 #include "policy.h"
@@ -11,7 +14,7 @@
 #include "registry/install_failures.h"
 #include "registry/registry.h"
 #include "run_record.h"
-#include "update/release_probe.h"
+#include "update_check.h"
 #include "update_lock.h"
 #include "versions/runtime_line.h"
 #include "versions/versions.h"
@@ -30,6 +33,33 @@ const char* const applicationKey = R"(SOFTWARE\WOW6432Node\Marveth\KLV)";
 constexpr unsigned long registryPathBytes = 1024;
 // Both class-path entries are relative to the application's folder, the working directory.
 const char* const applicationArguments = R"(-cp RXTXcomm.jar;bin\de\norvel\KLV\KLV\KLV.jar main.klv)";
+
+// The runtime's folder, as its record of version (dotted) gives it, read in the 64-bit view,
+// which holds the 32-bit one's records below WOW6432Node.
+std::string runtimeFolderOf(const std::string& dotted)
+{
+    const std::string javaKey =
+        builtRuntimeLine().runtimeRecords + std::string("\\") + dotted + runtimeKeySuffix;
+    return queryRegistryText(javaKey, pathValueName, HKEY_LOCAL_MACHINE, registryPathBytes, KEY_WOW64_64KEY);
+}
+
+// True when a program runs from the installed runtime: its upgrade would replace files that the
+// program holds, and Windows Installer would offer to close it. The next start offers it again.
+bool installedRuntimeInUse()
+{
+    const RuntimeUse use = findRuntimeInUse(runtimeFolderOf(letToDot(javaVerReg)));
+    if (use.state == RuntimeUse::State::inUse) {
+        logEvent("not-offered", {{"reason", "runtime-in-use"},
+                                 {"process", use.process},
+                                 {"pid", std::to_string(use.pid)},
+                                 {"version", javaVerURL}});
+        return true;
+    }
+    if (use.state == RuntimeUse::State::unknown) {
+        logEvent("runtime-in-use", {{"result", "could not tell"}});
+    }
+    return false;
+}
 
 // The service offers a newer version than is installed (or none is installed). Returns what
 // winUI returns, or 0 without a question, with the installed runtime to start.
@@ -56,19 +86,13 @@ int offerUpdate(const ProxyChoice& proxy)
         logEvent("not-offered", {{"version", javaVerURL}, {"installed-meanwhile", javaVerReg}});
         return 0;
     }
+    if (!javaVerReg.empty() && installedRuntimeInUse()) {
+        return 0;
+    }
     // A question and an installation are slow anyway; the log is open for them, and Windows
     // Installer's log goes beside it.
     openRunLog();
     return winUI(javaVerReg.empty() ? 0 : 1, proxy);
-}
-
-// Asks the release service whether a newer runtime is there, within the check's time budget,
-// the proxy decision included. proxy is the decision, for the download.
-bool newerRuntimeOffered(ProxyChoice& proxy)
-{
-    const ProbeBudget budget = startProbeBudget();
-    proxy = decideProxy(serviceUrl, budget.proxyDecided);
-    return getURLVersion(serviceUrl, javaVerReg, javaVerURL, proxy, budget.answered);
 }
 
 int runLaunchSequence(const UpdatePolicy& policy)
@@ -90,9 +114,11 @@ int runLaunchSequence(const UpdatePolicy& policy)
     logEvent("policy", {{"update-check", policy.updateCheck ? "on" : "off"},
                         {"service", urlScheme(serviceUrl) + "://" + urlHost(serviceUrl)},
                         {"mirror", serviceUrl == apiUrl ? "no" : "yes"},
-                        {"added-publishers", std::to_string(trustedPublishers.size())}});
+                        {"added-publishers", std::to_string(trustedPublishers.size())},
+                        {"check-period-minutes",
+                         policy.checkPeriodIgnored ? "ignored" : std::to_string(policy.checkPeriodMinutes)}});
     ProxyChoice proxy;
-    const bool newer = policy.updateCheck && newerRuntimeOffered(proxy);
+    const bool newer = policy.updateCheck && newerRuntimeOffered(policy, proxy);
     // Without a question, the log waits until the application has been started.
     if (newer && offerUpdate(proxy) == 1) {
         return recordEnd("not-started", 1);
@@ -102,13 +128,9 @@ int runLaunchSequence(const UpdatePolicy& policy)
         javaVerDot = letToDot(javaVerReg);
     }
 
-    const std::string javaKey =
-        builtRuntimeLine().runtimeRecords + std::string("\\") + javaVerDot + runtimeKeySuffix;
     // Without a runtime folder the shell would resolve a relative bin\javaw.exe against the
-    // current folder, so whoever controls that folder would choose what runs. The record is read
-    // in the view where the version was found.
-    const std::string runtimeFolder =
-        queryRegistryText(javaKey, pathValueName, HKEY_LOCAL_MACHINE, registryPathBytes, KEY_WOW64_64KEY);
+    // current folder, so whoever controls that folder would choose what runs.
+    const std::string runtimeFolder = runtimeFolderOf(javaVerDot);
     const std::string javaPath = javawBelow(runtimeFolder);
     logEvent("runtime", {{"version", javaVerDot.empty() ? "none" : javaVerDot},
                          {"folder", runtimeFolder},
@@ -152,11 +174,8 @@ int runLaunchSequence(const UpdatePolicy& policy)
 
 int main()
 {
+    // The network is set up only where the update check needs it.
     const UpdatePolicy policy = readUpdatePolicy(apiUrl);
-    // With the update check off, nothing of the network is set up at all.
-    if (policy.updateCheck) {
-        prepareNetwork();
-    }
     recordStart();
     return runLaunchSequence(policy);
 }

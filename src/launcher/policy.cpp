@@ -3,6 +3,7 @@
 
 #include "platform/ascii_case.h"
 #include "registry/registry.h"
+#include "update/check_schedule.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,6 +15,7 @@ const char* const policyKey = R"(SOFTWARE\Policies\Marveth\KLV)";
 const char* const updateCheckValue = "UpdateCheck";
 const char* const serviceUrlValue = "ReleaseServiceUrl";
 const char* const publishersValue = "TrustedPublishers";
+const char* const checkPeriodValue = "UpdateCheckPeriodMinutes";
 // An X.520 organisation name has at most 64 characters; a list of a few is all a mirror needs.
 constexpr std::string::size_type longestPublisher = 128;
 constexpr std::size_t mostPublishers = 16;
@@ -88,5 +90,13 @@ UpdatePolicy readUpdatePolicy(const std::string& compiledInUrl)
     }
     policy.trustedPublishers =
         acceptedPublishers(readTextList(key.get(), publishersValue, longestPublisherList));
+    unsigned long period = 0;
+    const bool named =
+        RegQueryValueExA(key.get(), checkPeriodValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    if (readNumber(key.get(), checkPeriodValue, period) && period <= longestCheckPeriodMinutes) {
+        policy.checkPeriodMinutes = period;
+    } else {
+        policy.checkPeriodIgnored = named; // of another type, or past 30 days
+    }
     return policy;
 }

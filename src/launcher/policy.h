@@ -1,5 +1,5 @@
 // What administrators of a managed machine decide through Group Policy: whether the launcher
-// asks the release service at all, and which service (a mirror of their own) it asks.
+// asks the release service at all, how often, and which service (a mirror of their own) it asks.
 #pragma once
 
 #include <string>
@@ -11,6 +11,9 @@ struct UpdatePolicy {
     // Organisations whose signature is accepted on an installer besides the runtime's
     // publisher, for a mirror that signs the packages again.
     std::vector<std::string> trustedPublishers;
+    // At most one check in this many minutes per user; 0: a check at every start.
+    unsigned long checkPeriodMinutes = 0;
+    bool checkPeriodIgnored = false; // the policy named a period that cannot be one
 };
 
 // Reads HKLM\SOFTWARE\Policies\Marveth\KLV. Without the key (every unmanaged machine), or for

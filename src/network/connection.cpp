@@ -3,11 +3,39 @@
 // redirects only to the service's own scheme, and the proxy of the run's choice.
 #include "connection.h"
 
+#include <algorithm>
+#include <cctype>
+#include <memory>
+
 namespace {
 
 const char* const userAgent = "klv-launcher/" KLV_VERSION;
 
+using UrlHandle = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
+
 } // namespace
+
+std::string urlHost(const std::string& url)
+{
+    // The same parser that libcurl's requests use: "https://a.example:x@b.example/" goes to
+    // b.example, and "https://[fd00::5]/" to [fd00::5].
+    const UrlHandle parsed(curl_url(), &curl_url_cleanup);
+    char* host = nullptr;
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK
+        || curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK || host == nullptr) {
+        return {};
+    }
+    std::string text = host;
+    curl_free(host);
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string proxyForUrl(const ProxyChoice& choice, const std::string& url)
+{
+    return proxyForHost(choice, urlHost(url));
+}
 
 CurlHandle openServiceRequest(const std::string& url, const ProxyChoice& choice)
 {
@@ -29,7 +57,11 @@ CurlHandle openServiceRequest(const std::string& url, const ProxyChoice& choice)
     curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, protocols);
     curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, protocols);
     const std::string proxy = proxyForUrl(choice, url);
-    if (!proxy.empty()) {
+    if (proxy.empty() && std::string(choice.mode) != "environment") {
+        // Direct is direct: without this, libcurl would take a proxy variable of the
+        // environment for this hop's scheme, which the run's choice has not chosen.
+        curl_easy_setopt(curl.get(), CURLOPT_PROXY, "");
+    } else if (!proxy.empty()) {
         const std::string proxyUrl = "http://" + proxy;
         curl_easy_setopt(curl.get(), CURLOPT_PROXY, proxyUrl.c_str());
         // The bypass list is applied above, by Windows' rules; a no_proxy of the environment is

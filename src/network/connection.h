@@ -11,3 +11,12 @@
 // url's host (direct for a host of the bypass list); empty when libcurl cannot make one. Waits
 // for libcurl's global set-up first.
 CurlHandle openServiceRequest(const std::string& url, const ProxyChoice& choice);
+
+// The host that libcurl connects to for url, read with libcurl's own URL parser: lower-cased, an
+// IPv6 address in its brackets, without user name, password or port; empty when url is not an
+// absolute URL libcurl would take.
+std::string urlHost(const std::string& url);
+
+// The proxy ("host:port") that a request to url takes under choice: empty for a direct request,
+// such as one to a host of the bypass list.
+std::string proxyForUrl(const ProxyChoice& choice, const std::string& url);

@@ -8,6 +8,7 @@
 // when they cannot be read, when the machine's policy makes them per machine, or for detection.
 #include "proxy_choice.h"
 
+#include "connection.h"
 #include "diagnostics/log.h"
 #include "platform/system_library.h"
 #include "platform/wide_text.h"

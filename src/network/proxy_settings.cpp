@@ -125,7 +125,8 @@ bool isBypassed(const std::string& host, const std::string& bypassList)
     const std::vector<std::string> rules = entries(lowered(bypassList));
     return std::any_of(rules.begin(), rules.end(), [&host](const std::string& rule) {
         if (rule == "<local>") {
-            return host.find('.') == std::string::npos;
+            // A name without a dot; an IPv6 address has none either, but it is no name.
+            return host.find('.') == std::string::npos && host.front() != '[';
         }
         // Other names in angle brackets ("<-loopback>") are switches, never hosts.
         return rule.front() != '<' && matchesWildcard(host, rule);
@@ -138,17 +139,6 @@ std::string urlScheme(const std::string& url)
     return end == std::string::npos ? std::string() : lowered(url.substr(0, end));
 }
 
-std::string urlHost(const std::string& url)
-{
-    const std::string::size_type schemeEnd = url.find("://");
-    if (schemeEnd == std::string::npos) {
-        return {};
-    }
-    const std::string::size_type start = schemeEnd + 3;
-    const std::string::size_type end = url.find_first_of(":/?#", start);
-    return lowered(url.substr(start, end == std::string::npos ? std::string::npos : end - start));
-}
-
 std::string proxyFromSettings(const ProxySources& sources, const std::string& scheme)
 {
     // A script's answer stands, DIRECT included; the fixed proxy is only for a script that
@@ -157,9 +147,9 @@ std::string proxyFromSettings(const ProxySources& sources, const std::string& sc
                                   : proxyForScheme(sources.fixedProxies, scheme);
 }
 
-std::string proxyForUrl(const ProxyChoice& choice, const std::string& url)
+std::string proxyForHost(const ProxyChoice& choice, const std::string& host)
 {
-    return choice.proxy.empty() || isBypassed(urlHost(url), choice.bypassList) ? std::string() : choice.proxy;
+    return choice.proxy.empty() || isBypassed(host, choice.bypassList) ? std::string() : choice.proxy;
 }
 
 std::vector<std::string> proxyVariables(const std::string& scheme)

@@ -12,17 +12,16 @@
 // one, port 80, as Windows reads such an entry); anything else is refused.
 std::string proxyForScheme(const std::string& proxyList, const std::string& scheme);
 
-// True when the user's bypass list ("*.corp.example;<local>;10.*") sends host (lower case, as
-// urlHost gives it) direct, by Windows' rules: entries separated by ";", "," or white space; "*"
-// stands for any text anywhere in an entry; a name without "*" is that one host, not the hosts
-// below it; "<local>" is every host name without a dot; addresses are compared as text, without
-// regard to case. "<-loopback>" (take loopback out of the list) matches nothing, as loopback is
+// True when the user's bypass list ("*.corp.example;<local>;10.*") sends host (lower case, an
+// IPv6 address in its brackets, as urlHost gives it) direct, by Windows' rules: entries separated by ";", ","
+// or white space; "*" stands for any text anywhere in an entry; a name without "*" is that one host, not the
+// hosts below it; "<local>" is every host name without a dot (not an IPv6 address); addresses are compared as
+// text, without regard to case. "<-loopback>" (take loopback out of the list) matches nothing, as loopback is
 // never bypassed of itself here.
 bool isBypassed(const std::string& host, const std::string& bypassList);
 
-// The scheme and host of url ("https", "api.adoptium.net"), lower-cased; empty when it has none.
+// The scheme of url ("https"), lower-cased; empty when it has none.
 std::string urlScheme(const std::string& url);
-std::string urlHost(const std::string& url);
 
 // What the user's Windows settings say about the proxy, as WinHTTP reports it.
 struct ProxySources {
@@ -43,9 +42,9 @@ struct ProxyChoice {
     bool autoDetect = false;     // a direct request that cannot reach its host may look for one
 };
 
-// The proxy ("host:port") that a request to url takes under choice: empty for a direct request,
-// such as one to a host of the bypass list.
-std::string proxyForUrl(const ProxyChoice& choice, const std::string& url);
+// The proxy ("host:port") that a request to host (as urlHost gives it) takes under choice: empty
+// for a direct request, such as one to a host of the bypass list.
+std::string proxyForHost(const ProxyChoice& choice, const std::string& host);
 
 // The environment variables that libcurl reads for a URL of scheme, in its order.
 std::vector<std::string> proxyVariables(const std::string& scheme);

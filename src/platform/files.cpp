@@ -20,15 +20,30 @@ std::string temporaryFolder()
     return length > 0 && length < sizeof(folder) ? std::string(folder, length) : std::string();
 }
 
-std::string programDataFolder()
+namespace {
+
+// A folder as the system knows it, never as the environment says.
+std::string knownFolder(REFKNOWNFOLDERID id)
 {
     // KF_FLAG_DONT_VERIFY is left out: the folder must exist as the system has it.
     PWSTR path = nullptr;
-    const HRESULT found = SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &path);
+    const HRESULT found = SHGetKnownFolderPath(id, 0, nullptr, &path);
     std::string folder = SUCCEEDED(found) ? narrow(path) : std::string();
     // The path is COM memory, freed even when the call failed.
     freeComMemory(path);
     return folder;
+}
+
+} // namespace
+
+std::string programDataFolder()
+{
+    return knownFolder(FOLDERID_ProgramData);
+}
+
+std::string localAppDataFolder()
+{
+    return knownFolder(FOLDERID_LocalAppData);
 }
 
 namespace {

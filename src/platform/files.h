@@ -16,6 +16,10 @@ std::string temporaryFolder();
 // when unknown.
 std::string programDataFolder();
 
+// The user's %LOCALAPPDATA% as the system knows it (FOLDERID_LocalAppData), without a trailing
+// backslash; never read from the environment. Empty when unknown.
+std::string localAppDataFolder();
+
 // True when handle is open on a folder itself, not on a link (a junction, a symbolic link) that
 // was opened in its place with FILE_FLAG_OPEN_REPARSE_POINT.
 bool isFolderItself(HANDLE handle);

@@ -110,7 +110,8 @@ bool showDownloadWait(void* context, int reason)
     }
     IProgressDialog* dialog = progress->window.get();
     if (dialog == nullptr) {
-        return true;
+        // A Cancel pressed before the window stood aside ends the wait at once.
+        return !progress->cancelled;
     }
     const wchar_t* const text = reason == waitReasonInstallerBusy ? progress->prompts->installerBusy
                                                                   : progress->prompts->downloadRetrying;

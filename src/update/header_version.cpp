@@ -4,6 +4,8 @@
 #include "platform/ascii_case.h"
 #include "versions/versions.h"
 
+#include <cctype>
+
 std::size_t header_callback(char* buffer, std::size_t size, std::size_t nitems, void* userdata)
 {
     auto* headerBuffer = static_cast<std::string*>(userdata);
@@ -48,4 +50,23 @@ std::string lastResponseHeader(const std::string& headerBuffer, const std::strin
         line = end + 1;
     }
     return {};
+}
+
+long long contentRangeStart(const std::string& value)
+{
+    const std::string unit = "bytes ";
+    if (!sameIgnoringCase(value.substr(0, unit.size()), unit)) {
+        return -1;
+    }
+    // At most 18 digits: never past the largest long long.
+    constexpr std::string::size_type mostDigits = 18;
+    std::string::size_type at = value.find_first_not_of(' ', unit.size());
+    long long start = 0;
+    std::string::size_type digits = 0;
+    for (; at < value.size() && std::isdigit(static_cast<unsigned char>(value[at])) != 0; ++at, ++digits) {
+        if (digits < mostDigits) {
+            start = start * 10 + (value[at] - '0');
+        }
+    }
+    return digits > 0 && digits <= mostDigits && at < value.size() && value[at] == '-' ? start : -1;
 }

@@ -20,3 +20,7 @@ std::string versionFromHeaders(const std::string& headerBuffer);
 // The value of header name (any case) in the last response of headerBuffer, which holds the
 // headers of every response of a transfer, redirects included; empty when it has none.
 std::string lastResponseHeader(const std::string& headerBuffer, const std::string& name);
+
+// The first byte that a Content-Range value ("bytes 500-999/1000") says the body begins with;
+// -1 for any other value ("bytes */1000", a missing unit, a number too long).
+long long contentRangeStart(const std::string& value);

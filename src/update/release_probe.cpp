@@ -38,8 +38,9 @@ constexpr unsigned long longestRequestMilliseconds = probeBudgetMilliseconds;
 // One header-only request; the service's redirect itself names the installer, so it is not
 // followed.
 CURLcode probe(const std::string& apiUrl, const ProxyChoice& proxy, std::string& headerBuffer,
-               Deadline deadline)
+               Deadline deadline, long& status)
 {
+    status = 0;
     const auto started = std::chrono::steady_clock::now();
     const CurlHandle curl = openServiceRequest(apiUrl, proxy);
     if (!curl) {
@@ -59,7 +60,6 @@ CURLcode probe(const std::string& apiUrl, const ProxyChoice& proxy, std::string&
     curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &headerBuffer);
     curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, milliseconds);
     const CURLcode result = curl_easy_perform(curl.get());
-    long status = 0;
     (void)curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
     logEvent("probe", {{"host", urlHost(apiUrl)},
                        {"status", std::to_string(status)},
@@ -82,10 +82,11 @@ ProbeBudget startProbeBudget()
 }
 
 bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std::string& javaVerURL,
-                   ProxyChoice& proxy, Deadline deadline)
+                   ProxyChoice& proxy, Deadline deadline, ProbeAnswer* answer)
 {
     std::string headerBuffer;
-    CURLcode result = probe(apiUrl, proxy, headerBuffer, deadline);
+    long status = 0;
+    CURLcode result = probe(apiUrl, proxy, headerBuffer, deadline, status);
     // Detection must leave time for the request it is for.
     const auto shortestRetry = std::chrono::milliseconds(shortestRetryMilliseconds);
     const ProxyChoice detected = afterUnreachable(
@@ -94,7 +95,11 @@ bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std
     proxy = detected;
     if (found && std::chrono::steady_clock::now() + shortestRetry <= deadline) {
         headerBuffer.clear();
-        result = probe(apiUrl, proxy, headerBuffer, deadline);
+        result = probe(apiUrl, proxy, headerBuffer, deadline, status);
+    }
+    if (answer != nullptr) {
+        answer->status = status;
+        answer->retryAfter = lastResponseHeader(headerBuffer, "Retry-After");
     }
     // Headers of a transfer that failed or timed out are not trusted, even when partial.
     javaVerURL = result == CURLE_OK ? versionFromHeaders(headerBuffer) : std::string();

@@ -6,8 +6,9 @@
 
 namespace {
 
-// libcurl's result codes, as numbers (curl/curl.h): a 200 answered to a ranged request (the
-// content changed), and an HTTP error status.
+// libcurl's result codes, as numbers (curl/curl.h): the download's own check of a resumed
+// attempt's answer (a 200, the content changed; or a range elsewhere), and an HTTP error status,
+// as which libcurl reports a 416 to the download's own Range header.
 constexpr int rangeError = 33;
 constexpr int httpReturnedError = 22;
 constexpr long rangeNotSatisfiable = 416;

@@ -24,6 +24,7 @@ constexpr int mostRedirects = 10;
 constexpr long receiveBufferBytes = 256L * 1024L;
 constexpr long firstRedirectStatus = 300;
 constexpr long lastRedirectStatus = 399;
+constexpr long partialContent = 206;
 
 bool isRedirect(long status)
 {
@@ -39,6 +40,16 @@ std::size_t write_body(char* ptr, std::size_t size, std::size_t nmemb, void* use
     (void)curl_easy_getinfo(transfer->hop, CURLINFO_RESPONSE_CODE, &status);
     if (isRedirect(status)) {
         return size * nmemb;
+    }
+    // The range is the launcher's own header, not libcurl's resume, so that a redirect's body
+    // cannot fail it: the first bytes of a resumed attempt's body are checked here instead.
+    const bool firstBytes = transfer->inFile == transfer->offset;
+    if (transfer->offset > 0 && firstBytes
+        && (status != partialContent
+            || contentRangeStart(lastResponseHeader(transfer->headers, "Content-Range"))
+                   != transfer->offset)) {
+        transfer->contentChanged = true;
+        return 0;
     }
     const TransferFigures after = transferFigures(transfer->inFile, static_cast<long long>(size * nmemb), 0);
     if (pastLargestInstaller(after.received)) {
@@ -56,7 +67,12 @@ int xferinfo_callback(void* clientp, curl_off_t dltotal, curl_off_t dlnow, curl_
                       curl_off_t /*ulnow*/)
 {
     auto* transfer = static_cast<Transfer*>(clientp);
-    const TransferFigures figures = transferFigures(transfer->offset, dlnow, dltotal);
+    // A redirect's small body is no part of the installer.
+    long status = 0;
+    (void)curl_easy_getinfo(transfer->hop, CURLINFO_RESPONSE_CODE, &status);
+    const bool redirect = isRedirect(status);
+    const TransferFigures figures =
+        transferFigures(transfer->offset, redirect ? 0 : dlnow, redirect ? 0 : dltotal);
     if (pastLargestInstaller(figures.total)) {
         transfer->tooLarge = true;
         return 1;
@@ -76,7 +92,7 @@ bool isAllowedHop(const std::string& serviceUrl, const std::string& next)
 }
 
 // One request of an attempt, to url.
-CURLcode requestHop(const std::string& url, Transfer& transfer, curl_slist* ifRange)
+CURLcode requestHop(const std::string& url, Transfer& transfer, curl_slist* range)
 {
     const CurlHandle curl = openServiceRequest(url, *transfer.proxy);
     if (!curl) {
@@ -98,9 +114,8 @@ CURLcode requestHop(const std::string& url, Transfer& transfer, curl_slist* ifRa
     curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, downloadConnectTimeoutSeconds);
     curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, stalledBelowBytesPerSecond);
     curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_TIME, stalledForSeconds);
-    if (transfer.offset > 0) {
-        curl_easy_setopt(curl.get(), CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(transfer.offset));
-        curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, ifRange);
+    if (range != nullptr) {
+        curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, range);
     }
     transfer.hop = curl.get();
     const CURLcode result = curl_easy_perform(curl.get());
@@ -120,15 +135,26 @@ CURLcode transferOnce(const std::string& apiUrl, Transfer& transfer)
     const auto started = std::chrono::steady_clock::now();
     transfer.headers.clear();
     transfer.inFile = transfer.offset;
+    transfer.contentChanged = false;
     // Resumed only when the content is still the same: If-Range makes the server send all of
-    // it (200) otherwise, which libcurl reports as CURLE_RANGE_ERROR.
-    curl_slist* ifRange = transfer.offset > 0
-                              ? curl_slist_append(nullptr, ("If-Range: " + transfer.validator).c_str())
-                              : nullptr;
+    // it (200) otherwise. Every hop asks for the range; a redirect ignores it. libcurl's own
+    // resume is not used: it fails a redirect whose body has no Content-Range, as most hosts'
+    // redirects with a small HTML page do, and it takes a 416 for success.
+    curl_slist* range = nullptr;
+    if (transfer.offset > 0) {
+        range = curl_slist_append(nullptr, ("Range: bytes=" + std::to_string(transfer.offset) + "-").c_str());
+        curl_slist* const both = range != nullptr
+                                     ? curl_slist_append(range, ("If-Range: " + transfer.validator).c_str())
+                                     : nullptr;
+        if (both == nullptr) {
+            curl_slist_free_all(range);
+            return CURLE_OUT_OF_MEMORY;
+        }
+    }
     std::string url = apiUrl;
     CURLcode result = CURLE_TOO_MANY_REDIRECTS;
     for (int hop = 0; hop <= mostRedirects; ++hop) {
-        result = requestHop(url, transfer, ifRange);
+        result = requestHop(url, transfer, range);
         if (result != CURLE_OK || !isRedirect(transfer.status)) {
             break;
         }
@@ -139,11 +165,13 @@ CURLcode transferOnce(const std::string& apiUrl, Transfer& transfer)
         url = transfer.redirect;
         result = CURLE_TOO_MANY_REDIRECTS;
     }
-    curl_slist_free_all(ifRange);
+    curl_slist_free_all(range);
     // libcurl refuses a declared length past its limit itself; the callbacks stop the rest.
     transfer.tooLarge = transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED;
     if (transfer.tooLarge) {
         result = CURLE_FILESIZE_EXCEEDED;
+    } else if (transfer.contentChanged) {
+        result = CURLE_RANGE_ERROR;
     }
     logEvent("download", {{"host", urlHost(url)},
                           {"status", std::to_string(transfer.status)},

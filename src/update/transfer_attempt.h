@@ -21,9 +21,13 @@ struct Transfer {
     long status = 0;
     std::string redirect;  // where the last hop's redirect leads, resolved by libcurl
     bool tooLarge = false; // the body is, or is declared, larger than any installer
+    // A resumed attempt was answered with other content than the part it asked for: the whole
+    // file (the validator no longer matches, or the host ignores ranges) or a range elsewhere.
+    bool contentChanged = false;
 };
 
 // One attempt: the whole body, or from transfer.offset on when that is set (with
-// transfer.validator as If-Range), following the redirects. CURLE_OK only when the body arrived
+// transfer.validator as If-Range), following the redirects; an answer that is not that part
+// ends it with CURLE_RANGE_ERROR. CURLE_OK only when the body arrived
 // whole and reached the file; the body's bytes beyond the largest installer stop it.
 CURLcode transferOnce(const std::string& apiUrl, Transfer& transfer);

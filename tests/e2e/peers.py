@@ -1,10 +1,16 @@
-"""The other peers on the test network: raw listeners that misbehave below HTTP, and a stand-in
-HTTP proxy."""
+"""The other peers on the test network: raw listeners that misbehave below HTTP, a stand-in
+HTTP proxy, and a real nginx as a mirror that redirects."""
 
 import contextlib
+import shutil
 import socket
+import subprocess
+import tempfile
 import threading
+import time
 import urllib.parse
+
+from pathlib import Path
 
 from rig import SERVICE_PORT
 
@@ -120,3 +126,38 @@ class Proxy(TcpPeer):
 def port_is_free(port=SERVICE_PORT):
     with contextlib.closing(socket.socket()) as probe:
         return probe.connect_ex(("127.0.0.1", port)) != 0
+
+
+class NginxRedirect:
+    """Debian's nginx on 127.0.0.1:port, answering every request below /mirror/ with
+    `return 302 location`: a redirect with a small HTML body, as real mirrors send it."""
+
+    def __init__(self, port, location):
+        self.folder = Path(tempfile.mkdtemp(prefix="klv-nginx-"))
+        temp = " ".join(f"{kind}_temp_path {self.folder / kind};" for kind in
+                        ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
+        (self.folder / "nginx.conf").write_text(f"""
+daemon off;
+pid {self.folder / "nginx.pid"};
+error_log {self.folder / "error.log"};
+events {{}}
+http {{
+    access_log {self.folder / "access.log"};
+    {temp}
+    server {{
+        listen 127.0.0.1:{port};
+        location /mirror/ {{ return 302 {location}; }}
+    }}
+}}
+""")
+        self.process = subprocess.Popen(["nginx", "-c", str(self.folder / "nginx.conf")],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while port_is_free(port):
+            assert self.process.poll() is None and time.monotonic() < deadline, "nginx did not start"
+            time.sleep(0.1)
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait(10)
+        shutil.rmtree(self.folder, ignore_errors=True)

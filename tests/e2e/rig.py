@@ -82,5 +82,5 @@ class Display:
 from wine_trace import Box, Run, ShellCall, flashed_windows, parse_shell_calls  # noqa: E402,F401
 from prefix import Prefix, template_prefix  # noqa: E402,F401
 from standin_service import ReleaseService, tls_certificate, tls_context  # noqa: E402,F401
-from peers import Proxy, RawService, TcpPeer, close_listener, port_is_free  # noqa: E402,F401
+from peers import NginxRedirect, Proxy, RawService, TcpPeer, close_listener, port_is_free  # noqa: E402,F401
 

@@ -46,6 +46,7 @@ class ReleaseService:
         self.probe = "redirect"   # redirect | garbage | custom | stall | status | huge
         self.probe_headers = []   # for "custom": (name, value) pairs of the redirect
         self.probe_status = 307   # for "status": the status of an otherwise good redirect
+        self.probe_extra = []     # (name, value) pairs added to every answer of the probe
         self.download = "ok"      # ok | missing | short | cut | stall | silent | loop | slow | drip
         self.ranges = []          # the Range and If-Range of each ranged installer request
         self.closed_by_client = threading.Event()
@@ -151,6 +152,8 @@ class ReleaseService:
             handler.send_header("Location", f"{self.scheme}://localhost:{self.hops[0]}/release/{self.installer_name()}")
         else:
             handler.send_header("Location", f"{self.scheme}://127.0.0.1:{self.server.server_port}{self.installer_path()}")
+        for name, value in self.probe_extra:
+            handler.send_header(name, value)
         handler.send_header("Content-Length", "0")
         handler.end_headers()
 

@@ -31,6 +31,37 @@ class InstalledRuntimeIsNewest(LaunchScenario):
         self.assertEqual(self.service.requests, [("HEAD", rig.API_PATH)])
 
 
+class UpdateCheckSchedule(LaunchScenario):
+    """Starts that send no request: within the administrators' check period, and while the
+    service has asked its clients to wait."""
+
+    def start_twice(self):
+        folder = self.prefix.install_runtime("8.0.472.8")
+        first = self.prefix.run_launcher()
+        self.assertStartedApplication(first, folder)
+        self.assertEqual(self.service.requests, [("HEAD", rig.API_PATH)])
+        self.prefix.record.unlink()
+        second = self.prefix.run_launcher()
+        self.assertEqual(second.boxes, [])
+        self.assertStartedApplication(second, folder)
+        self.assertEqual(self.service.requests, [("HEAD", rig.API_PATH)])
+        return self.prefix.launcher_log()
+
+    def test_a_start_within_the_period_asks_nothing(self):
+        self.prefix.set_policy(UpdateCheckPeriodMinutes=60)
+        log = self.start_twice()
+        self.assertRegex(log, r" policy .* check-period-minutes=60\r\n")
+        self.assertRegex(log, r" update-check skipped=period last=\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ "
+                              r"version=8u472b08\r\n")
+
+    def test_a_services_wait_is_obeyed(self):
+        self.service.probe, self.service.probe_status = "status", 503
+        self.service.probe_extra = [("Retry-After", "3600")]
+        log = self.start_twice()
+        self.assertRegex(log, r" service-wait status=503 until=\S+Z\r\n")
+        self.assertRegex(log, r" update-check skipped=service-wait until=\S+Z\r\n")
+
+
 class TwoDigitBuild(LaunchScenario):
     offered = "8u292b10"
 

@@ -51,7 +51,8 @@ class UpdateScenario(scenario.Scenario):
         self.assertEqual(call.show, 0)
         self.assertEqual(call.file.lower(), r"c:\windows\system32\msiexec.exe")
         self.assertRegex(call.parameters, r'^/i "C:\\users\\[^\\]+\\Downloads\\' + re.escape(self.saved_as)
-                         + re.escape(self.offered) + r'\.msi" REBOOT=ReallySuppress /l\*v "C:\\users\\[^\\]+\\AppData'
+                         + re.escape(self.offered) + r'\.msi" REBOOT=ReallySuppress MSIRESTARTMANAGERCONTROL=DisableShutdown '
+                         r'/l\*v "C:\\users\\[^\\]+\\AppData'
                          r'\\Local\\Marveth\\KLV\\msiexec-' + re.escape(self.offered) + r'\.log"$')
         self.assertEqual(call.directory, "")
 
@@ -110,6 +111,31 @@ class SixtyFourBitLine(UpdateScenario):
         self.assertEqual(run.exit_code, 1)
         self.assertInstallerRan(run, False)
         self.assertIn(' signer="Eclipse Foundation AISBL" verdict=refused\r\n', self.prefix.launcher_log())
+
+
+class RuntimeInUse(UpdateScenario):
+    def test_no_upgrade_is_offered_while_a_program_runs_from_the_installed_runtime(self):
+        folder = self.prefix.install_runtime("8.0.422.5")
+        self.offer_installer()
+        # The user's application, still open from an earlier start.
+        running = self.prefix.windows_to_unix(r"C:\running-javaw.txt")
+        env = {**self.prefix.env(), "KLV_JAVAW_RECORD": r"C:\running-javaw.txt", "KLV_JAVAW_LINGER_SECONDS": "60"}
+        first = subprocess.Popen(["wine", folder + r"bin\javaw.exe"], env=env, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        self.addCleanup(first.wait)
+        self.addCleanup(first.kill)
+        for _ in range(100):
+            if running.exists():
+                break
+            time.sleep(0.1)
+        run = self.prefix.run_launcher()
+        self.assertEqual(run.boxes, [])
+        self.assertEqual(run.exit_code, 0)
+        self.assertStarted(run, folder)
+        self.assertEqual(self.service.requests, [("HEAD", rig.API_PATH)])
+        self.assertIsNone(first.poll())
+        self.assertRegex(self.prefix.launcher_log(),
+                         r" not-offered reason=runtime-in-use process=javaw\.exe pid=\d+ version=8u472b08\r\n")
 
 
 class NoRuntimeInstalled(UpdateScenario):
@@ -458,6 +484,21 @@ class Recovery(UpdateScenario):
         self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
         half = len(self.service.installer) // 2
         self.assertEqual(self.service.ranges, [(f"bytes={half}-", '"klv-1"')])
+
+    def test_a_cut_download_is_resumed_behind_a_mirror_whose_redirects_have_a_body(self):
+        self.service.download = "cut"
+        self.offer_installer()
+        mirror_port = rig.SERVICE_PORT + 9
+        mirror = rig.NginxRedirect(mirror_port, f"http://127.0.0.1:{rig.SERVICE_PORT}{self.service.installer_path()}")
+        self.addCleanup(mirror.close)
+        self.service.probe = "custom"
+        self.service.probe_headers = [("Location", f"http://127.0.0.1:{mirror_port}/mirror/{self.service.installer_name()}")]
+        run = self.prefix.run_launcher(answers=["yes"])
+        self.assertEqual(run.exit_code, 0)
+        self.assertStarted(run, rig.runtime_folder("8.0.472.8"))
+        half = len(self.service.installer) // 2
+        self.assertEqual(self.service.ranges, [(f"bytes={half}-", '"klv-1"')])
+        self.assertRegex(self.prefix.launcher_log(), rf" download host=127\.0\.0\.1 status=206 from={half} ")
 
     def test_the_installation_waits_for_another_one_to_finish(self):
         self.offer_installer()

@@ -1,0 +1,103 @@
+// The record of the update checks. Like every value of the launcher's key it is read as untrusted
+// data: whatever is not of the type and form that the launcher writes counts as absent.
+#include "check_record.h"
+
+#include "registry.h"
+#include "versions/versions.h"
+
+#include <windows.h>
+
+#include <climits>
+
+namespace {
+
+const char* const launcherKey = R"(Software\Marveth\KLV\Launcher)";
+const char* const checkedAtValue = "LastCheckTime";
+const char* const versionValue = "LastCheckVersion";
+const char* const notBeforeValue = "CheckNotBefore";
+// Letter-form versions are short; anything longer is not one.
+constexpr unsigned long longestVersionBytes = 32;
+
+long long readTime(HKEY key, const char* name)
+{
+    unsigned long long time = 0;
+    DWORD size = sizeof(time);
+    DWORD type = REG_NONE;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(&time), &size) != ERROR_SUCCESS
+        || type != REG_QWORD || size != sizeof(time) || time > static_cast<unsigned long long>(LLONG_MAX)) {
+        return 0;
+    }
+    return static_cast<long long>(time);
+}
+
+// Opens the key for writing, creating it as needed; null when it cannot be.
+RegistryKey openForWriting()
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, launcherKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_QUERY_VALUE,
+                        nullptr, &key, nullptr)
+        != ERROR_SUCCESS) {
+        key = nullptr;
+    }
+    return {key, &RegCloseKey};
+}
+
+void writeTime(HKEY key, const char* name, long long time)
+{
+    const auto data = static_cast<unsigned long long>(time);
+    (void)RegSetValueExA(key, name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
+}
+
+void writeVersion(HKEY key, const std::string& version)
+{
+    (void)RegSetValueExA(key, versionValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                         static_cast<DWORD>(version.size() + 1));
+}
+
+} // namespace
+
+RememberedCheck readRememberedCheck()
+{
+    RememberedCheck record;
+    const RegistryKey key = openKeyForReading(HKEY_CURRENT_USER, launcherKey);
+    if (!key) {
+        return record;
+    }
+    record.version = readText(key.get(), versionValue, longestVersionBytes);
+    record.checkedAt = isLetterVersion(record.version) ? readTime(key.get(), checkedAtValue) : 0;
+    if (record.checkedAt == 0) {
+        record.version.clear();
+    }
+    record.notBefore = readTime(key.get(), notBeforeValue);
+    return record;
+}
+
+void rememberCheck(long long checkedAt, const std::string& version)
+{
+    const RegistryKey key = openForWriting();
+    if (!key) {
+        return;
+    }
+    writeTime(key.get(), checkedAtValue, checkedAt);
+    writeVersion(key.get(), version);
+    (void)RegDeleteValueA(key.get(), notBeforeValue);
+}
+
+void rememberServiceWait(long long notBefore)
+{
+    const RegistryKey key = openForWriting();
+    if (key) {
+        writeTime(key.get(), notBeforeValue, notBefore);
+    }
+}
+
+void rememberInstalledVersion(const std::string& version)
+{
+    if (readRememberedCheck().checkedAt == 0 || !isLetterVersion(version)) {
+        return;
+    }
+    const RegistryKey key = openForWriting();
+    if (key) {
+        writeVersion(key.get(), version);
+    }
+}

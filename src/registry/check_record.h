@@ -1,0 +1,26 @@
+// What the launcher remembers of its update checks, per user, so that administrators can have it
+// ask the release service at most once a period, and so that it obeys the service's "wait".
+// Kept under HKCU\Software\Marveth\KLV\Launcher, beside the record of failed installations.
+#pragma once
+
+#include <string>
+
+// Times are whole seconds since 1970, UTC; 0 means none.
+struct RememberedCheck {
+    long long checkedAt = 0; // the last check the service answered with a version
+    std::string version;     // the letter-form version it named, or what was installed since
+    long long notBefore = 0; // the service asked its clients not to ask again before then
+};
+
+// The record, each part empty (0) when it is missing or holds anything but what the launcher
+// writes: a time as a REG_QWORD, a letter-form version.
+RememberedCheck readRememberedCheck();
+
+// An answered check at checkedAt that named version; a service's wait is over.
+void rememberCheck(long long checkedAt, const std::string& version);
+
+// The service asked to wait until notBefore.
+void rememberServiceWait(long long notBefore);
+
+// After a successful installation of version: the remembered answer, where there is one, is it.
+void rememberInstalledVersion(const std::string& version);

@@ -1,0 +1,105 @@
+// The schedule of the update check: the decision, the service's wait and the times it takes.
+#include "check_schedule.h"
+
+#include "network/transfer_result.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr long tooManyRequests = 429;
+constexpr long serviceUnavailable = 503;
+constexpr long long secondsPerMinute = 60;
+constexpr long long secondsPerDay = 24LL * 60 * 60;
+
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar (H. Hinnant's algorithm).
+long long daysFromCivil(long long year, unsigned month, unsigned day)
+{
+    year -= month <= 2 ? 1 : 0;
+    const long long era = (year >= 0 ? year : year - 399) / 400;
+    const auto yearOfEra = static_cast<unsigned>(year - era * 400);
+    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + static_cast<long long>(dayOfEra) - 719468;
+}
+
+} // namespace
+
+CheckAction decideUpdateCheck(const CheckFacts& facts)
+{
+    if (!facts.runtimeInstalled) {
+        return CheckAction::check;
+    }
+    if (facts.notBefore > facts.now && facts.notBefore - facts.now <= longestServiceWaitSeconds) {
+        return CheckAction::skipServiceWait;
+    }
+    const long long period = static_cast<long long>(facts.periodMinutes) * secondsPerMinute;
+    const bool remembered = facts.lastCheck > 0 && !facts.lastVersion.empty();
+    // A time in the future says the clock was set back since: the answer's age is unknown.
+    if (facts.periodMinutes > 0 && facts.periodMinutes <= longestCheckPeriodMinutes && remembered
+        && facts.lastCheck <= facts.now && facts.now - facts.lastCheck < period) {
+        return CheckAction::skipPeriod;
+    }
+    return CheckAction::check;
+}
+
+long long serviceWaitUntil(long status, const std::string& retryAfter, long long now)
+{
+    if (status != tooManyRequests && status != serviceUnavailable) {
+        return 0;
+    }
+    const long seconds = retryAfterSeconds(retryAfter, static_cast<long>(longestServiceWaitSeconds));
+    const long long date = seconds < 0 ? httpDateSeconds(retryAfter) : -1;
+    const long long until = seconds >= 0 ? now + seconds : date;
+    if (until <= now) {
+        return 0;
+    }
+    return until - now > longestServiceWaitSeconds ? now + longestServiceWaitSeconds : until;
+}
+
+long long httpDateSeconds(const std::string& value)
+{
+    // The one form that HTTP senders must produce (RFC 9110's IMF-fixdate).
+    char weekday[4] = "";
+    char monthName[4] = "";
+    unsigned day = 0;
+    unsigned year = 0;
+    unsigned hour = 0;
+    unsigned minute = 0;
+    unsigned second = 0;
+    int consumed = 0;
+    if (std::sscanf(value.c_str(), "%3[A-Za-z], %2u %3[A-Za-z] %4u %2u:%2u:%2u GMT%n", weekday, &day,
+                    monthName, &year, &hour, &minute, &second, &consumed)
+            != 7
+        || static_cast<std::size_t>(consumed) != value.size()) {
+        return -1;
+    }
+    const char* const months = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    const char* const found = std::strlen(monthName) == 3 ? std::strstr(months, monthName) : nullptr;
+    const auto index = found != nullptr ? static_cast<unsigned>(found - months) : 1U;
+    if (index % 3 != 0 || day < 1 || day > 31 || year < 1970 || hour > 23 || minute > 59 || second > 60) {
+        return -1;
+    }
+    return daysFromCivil(year, index / 3 + 1, day) * secondsPerDay + hour * 3600LL + minute * 60LL + second;
+}
+
+std::string utcText(long long seconds)
+{
+    const long long days = (seconds >= 0 ? seconds : seconds - secondsPerDay + 1) / secondsPerDay;
+    const long long inDay = seconds - days * secondsPerDay;
+    // Back from days to the date (the inverse of daysFromCivil).
+    const long long shifted = days + 719468;
+    const long long era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+    const auto dayOfEra = static_cast<unsigned>(shifted - era * 146097);
+    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned monthIndex = (5 * dayOfYear + 2) / 153;
+    const unsigned day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+    const unsigned month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    const long long year = static_cast<long long>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
+    char text[32];
+    (void)std::snprintf(text, sizeof(text), "%04lld-%02u-%02uT%02lld:%02lld:%02lldZ", year, month, day,
+                        inDay / 3600, inDay / 60 % 60, inDay % 60);
+    return text;
+}
