@@ -11,7 +11,6 @@
 
 namespace {
 
-const char* const launcherKey = R"(Software\Marveth\KLV\Launcher)";
 const char* const checkedAtValue = "LastCheckTime";
 const char* const versionValue = "LastCheckVersion";
 const char* const notBeforeValue = "CheckNotBefore";
@@ -28,18 +27,6 @@ long long readTime(HKEY key, const char* name)
         return 0;
     }
     return static_cast<long long>(time);
-}
-
-// Opens the key for writing, creating it as needed; null when it cannot be.
-RegistryKey openForWriting()
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, launcherKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_QUERY_VALUE,
-                        nullptr, &key, nullptr)
-        != ERROR_SUCCESS) {
-        key = nullptr;
-    }
-    return {key, &RegCloseKey};
 }
 
 void writeTime(HKEY key, const char* name, long long time)
@@ -59,7 +46,7 @@ void writeVersion(HKEY key, const std::string& version)
 RememberedCheck readRememberedCheck()
 {
     RememberedCheck record;
-    const RegistryKey key = openKeyForReading(HKEY_CURRENT_USER, launcherKey);
+    const RegistryKey key = openKeyForReading(HKEY_CURRENT_USER, launcherStateKey);
     if (!key) {
         return record;
     }
@@ -74,7 +61,7 @@ RememberedCheck readRememberedCheck()
 
 void rememberCheck(long long checkedAt, const std::string& version)
 {
-    const RegistryKey key = openForWriting();
+    const RegistryKey key = openLauncherStateForWriting();
     if (!key) {
         return;
     }
@@ -85,7 +72,7 @@ void rememberCheck(long long checkedAt, const std::string& version)
 
 void rememberServiceWait(long long notBefore)
 {
-    const RegistryKey key = openForWriting();
+    const RegistryKey key = openLauncherStateForWriting();
     if (key) {
         writeTime(key.get(), notBeforeValue, notBefore);
     }
@@ -96,7 +83,7 @@ void rememberInstalledVersion(const std::string& version)
     if (readRememberedCheck().checkedAt == 0 || !isLetterVersion(version)) {
         return;
     }
-    const RegistryKey key = openForWriting();
+    const RegistryKey key = openLauncherStateForWriting();
     if (key) {
         writeVersion(key.get(), version);
     }

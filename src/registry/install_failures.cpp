@@ -10,7 +10,6 @@
 
 namespace {
 
-const char* const launcherKey = R"(Software\Marveth\KLV\Launcher)";
 const char* const versionValue = "FailedVersion";
 const char* const countValue = "FailedCount";
 const char* const exitCodeValue = "FailedExitCode";
@@ -29,10 +28,11 @@ void setValue(HKEY key, const char* name, DWORD type, const void* data, DWORD si
 FailedInstallations readFailedInstallations()
 {
     FailedInstallations record;
-    record.version = queryRegistryText(launcherKey, versionValue, HKEY_CURRENT_USER, longestVersionBytes);
+    record.version =
+        queryRegistryText(launcherStateKey, versionValue, HKEY_CURRENT_USER, longestVersionBytes);
     const bool counted =
-        queryRegistryNumber(launcherKey, countValue, HKEY_CURRENT_USER, record.count)
-        && queryRegistryNumber(launcherKey, exitCodeValue, HKEY_CURRENT_USER, record.lastExitCode);
+        queryRegistryNumber(launcherStateKey, countValue, HKEY_CURRENT_USER, record.count)
+        && queryRegistryNumber(launcherStateKey, exitCodeValue, HKEY_CURRENT_USER, record.lastExitCode);
     if (!counted || !isLetterVersion(record.version) || record.count > largestSensibleCount) {
         return {};
     }
@@ -44,21 +44,19 @@ void recordFailedInstallation(const std::string& version, unsigned long exitCode
     const FailedInstallations previous = readFailedInstallations();
     const DWORD count = previous.version == version ? previous.count + 1 : 1;
     const DWORD code = exitCode;
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, launcherKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)
-        != ERROR_SUCCESS) {
+    const RegistryKey key = openLauncherStateForWriting();
+    if (!key) {
         return;
     }
-    setValue(key, versionValue, REG_SZ, version.c_str(), static_cast<DWORD>(version.size() + 1));
-    setValue(key, countValue, REG_DWORD, &count, sizeof(count));
-    setValue(key, exitCodeValue, REG_DWORD, &code, sizeof(code));
-    (void)RegCloseKey(key);
+    setValue(key.get(), versionValue, REG_SZ, version.c_str(), static_cast<DWORD>(version.size() + 1));
+    setValue(key.get(), countValue, REG_DWORD, &count, sizeof(count));
+    setValue(key.get(), exitCodeValue, REG_DWORD, &code, sizeof(code));
 }
 
 void clearFailedInstallations()
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, launcherKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, launcherStateKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
         return;
     }
     for (const char* name : {versionValue, countValue, exitCodeValue}) {

@@ -61,6 +61,19 @@ bool readData(HKEY key, const std::string& value, unsigned long maxBytes, std::v
 
 } // namespace
 
+const char* const launcherStateKey = R"(Software\Marveth\KLV\Launcher)";
+
+RegistryKey openLauncherStateForWriting()
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, launcherStateKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_QUERY_VALUE,
+                        nullptr, &key, nullptr)
+        != ERROR_SUCCESS) {
+        key = nullptr;
+    }
+    return {key, &RegCloseKey};
+}
+
 std::string findjavaVersionReg()
 {
     // The 64-bit view, which holds the WOW6432Node key of the 32-bit one: the line's records

@@ -25,6 +25,13 @@ bool readNumber(HKEY key, const std::string& value, unsigned long& number);
 // other type or longer data.
 std::vector<std::string> readTextList(HKEY key, const std::string& value, unsigned long maxBytes);
 
+// The launcher's own per-user key, HKCU\Software\Marveth\KLV\Launcher, where it remembers what
+// it learnt: failed installations and update checks.
+extern const char* const launcherStateKey;
+
+// That key opened for writing and reading its values, created as needed; empty when it cannot be.
+RegistryKey openLauncherStateForWriting();
+
 // The installed runtime's version in letter form: the highest Java 8 version among the
 // runtime records' subkeys; empty when none is installed.
 std::string findjavaVersionReg();

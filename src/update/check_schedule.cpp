@@ -3,6 +3,7 @@
 
 #include "network/transfer_result.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -60,24 +61,36 @@ long long serviceWaitUntil(long status, const std::string& retryAfter, long long
 
 long long httpDateSeconds(const std::string& value)
 {
-    // The one form that HTTP senders must produce (RFC 9110's IMF-fixdate).
-    char weekday[4] = "";
-    char monthName[4] = "";
-    unsigned day = 0;
-    unsigned year = 0;
-    unsigned hour = 0;
-    unsigned minute = 0;
-    unsigned second = 0;
-    int consumed = 0;
-    if (std::sscanf(value.c_str(), "%3[A-Za-z], %2u %3[A-Za-z] %4u %2u:%2u:%2u GMT%n", weekday, &day,
-                    monthName, &year, &hour, &minute, &second, &consumed)
-            != 7
-        || static_cast<std::size_t>(consumed) != value.size()) {
+    // The one form that HTTP senders must produce (RFC 9110's IMF-fixdate), of fixed width:
+    // "Wed, 09 Dec 2026 08:00:00 GMT".
+    const std::string shape = "aaa, 00 aaa 0000 00:00:00 GMT"; // a: a letter, 0: a digit
+    if (value.size() != shape.size()) {
         return -1;
     }
+    for (std::string::size_type at = 0; at < shape.size(); ++at) {
+        const auto c = static_cast<unsigned char>(value[at]);
+        const bool fits = shape[at] == '0'   ? std::isdigit(c) != 0
+                          : shape[at] == 'a' ? std::isalpha(c) != 0
+                                             : value[at] == shape[at];
+        if (!fits) {
+            return -1;
+        }
+    }
+    const auto number = [&value](std::string::size_type at, std::string::size_type digits) {
+        unsigned result = 0;
+        for (std::string::size_type i = at; i < at + digits; ++i) {
+            result = result * 10 + static_cast<unsigned>(value[i] - '0');
+        }
+        return result;
+    };
     const char* const months = "JanFebMarAprMayJunJulAugSepOctNovDec";
-    const char* const found = std::strlen(monthName) == 3 ? std::strstr(months, monthName) : nullptr;
+    const char* const found = std::strstr(months, value.substr(8, 3).c_str());
     const auto index = found != nullptr ? static_cast<unsigned>(found - months) : 1U;
+    const unsigned day = number(5, 2);
+    const unsigned year = number(12, 4);
+    const unsigned hour = number(17, 2);
+    const unsigned minute = number(20, 2);
+    const unsigned second = number(23, 2);
     if (index % 3 != 0 || day < 1 || day > 31 || year < 1970 || hour > 23 || minute > 59 || second > 60) {
         return -1;
     }

@@ -134,22 +134,13 @@ class NginxRedirect:
 
     def __init__(self, port, location):
         self.folder = Path(tempfile.mkdtemp(prefix="klv-nginx-"))
-        temp = " ".join(f"{kind}_temp_path {self.folder / kind};" for kind in
-                        ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
-        (self.folder / "nginx.conf").write_text(f"""
-daemon off;
-pid {self.folder / "nginx.pid"};
-error_log {self.folder / "error.log"};
-events {{}}
-http {{
-    access_log {self.folder / "access.log"};
-    {temp}
-    server {{
-        listen 127.0.0.1:{port};
-        location /mirror/ {{ return 302 {location}; }}
-    }}
-}}
-""")
+        files = {kind: self.folder / kind for kind in ("pid", "error_log", "access_log")}
+        temp = " ".join(f"{kind}_temp_path {self.folder / kind};" for kind in ("client_body", "proxy", "fastcgi",
+                                                                                 "uwsgi", "scgi"))
+        (self.folder / "nginx.conf").write_text(
+            f"daemon off; pid {files['pid']}; error_log {files['error_log']}; events {{}}\n"
+            f"http {{ access_log {files['access_log']}; {temp}\n"
+            f"  server {{ listen 127.0.0.1:{port}; location /mirror/ {{ return 302 {location}; }} }} }}\n")
         self.process = subprocess.Popen(["nginx", "-c", str(self.folder / "nginx.conf")],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 10
