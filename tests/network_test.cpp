@@ -157,6 +157,17 @@ TEST(Connection, TheProxyOfTheRunsChoiceForEachHopsHost)
     }
 }
 
+TEST(Connection, ADirectRequestIsDirectWhateverTheEnvironmentSays)
+{
+    // A proxy variable for the request's scheme that the run's choice did not take.
+    ASSERT_EQ(_putenv_s("https_proxy", "http://proxy.invalid:3128"), 0);
+    const CurlHandle curl = openServiceRequest("https://127.0.0.1:1/", ProxyChoice{});
+    ASSERT_TRUE(curl);
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, 3000L);
+    EXPECT_EQ(curl_easy_perform(curl.get()), CURLE_COULDNT_CONNECT); // not the proxy's name
+    ASSERT_EQ(_putenv_s("https_proxy", ""), 0);
+}
+
 TEST(TransferResult, WhatIsRetriedAndWhatIsWorthAProxyDetection)
 {
     const struct {
