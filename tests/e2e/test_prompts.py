@@ -502,7 +502,8 @@ class Recovery(UpdateScenario):
 
     def test_the_installation_waits_for_another_one_to_finish(self):
         self.offer_installer()
-        holder = subprocess.Popen(["wine", str(rig.HOLD_MUTEX), r"Global\_MSIExecute", "6000"], env=self.prefix.env())
+        # Long enough to outlast a question that a loaded machine shows and answers slowly (10 s seen).
+        holder = subprocess.Popen(["wine", str(rig.HOLD_MUTEX), r"Global\_MSIExecute", "15000"], env=self.prefix.env())
         self.addCleanup(holder.wait)
         time.sleep(2)
         run = self.prefix.run_launcher(answers=["yes"])
