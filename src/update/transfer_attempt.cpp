@@ -25,6 +25,7 @@ constexpr long receiveBufferBytes = 256L * 1024L;
 constexpr long firstRedirectStatus = 300;
 constexpr long lastRedirectStatus = 399;
 constexpr long partialContent = 206;
+constexpr long firstErrorStatus = 400;
 
 bool isRedirect(long status)
 {
@@ -182,6 +183,11 @@ CURLcode transferOnce(const std::string& apiUrl, Transfer& transfer)
                           {"curl-text", transferResultText(result)}});
     if (result != CURLE_OK) {
         return result;
+    }
+    // An error status that libcurl let through (some of its versions take a 416 to a resumed
+    // request for success) is the HTTP error it is, for the retry decision.
+    if (transfer.status >= firstErrorStatus) {
+        return CURLE_HTTP_RETURNED_ERROR;
     }
     // The last piece is flushed here; a full disk shows up now.
     return transfer.status >= 200 && transfer.status < 300 && std::fflush(transfer.file) == 0
