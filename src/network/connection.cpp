@@ -3,8 +3,8 @@
 // redirects only to the service's own scheme, and the proxy of the run's choice.
 #include "connection.h"
 
-#include <algorithm>
-#include <cctype>
+#include "platform/ascii_case.h"
+
 #include <memory>
 
 namespace {
@@ -27,9 +27,7 @@ std::string urlHost(const std::string& url)
     }
     std::string text = host;
     curl_free(host);
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
+    return asciiLowered(text);
 }
 
 std::string proxyForUrl(const ProxyChoice& choice, const std::string& url)

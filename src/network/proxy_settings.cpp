@@ -1,18 +1,13 @@
 // The rules that map WinHTTP's proxy lists onto libcurl's options.
 #include "proxy_settings.h"
 
+#include "platform/ascii_case.h"
+
 #include <algorithm>
 #include <cctype>
 #include <vector>
 
 namespace {
-
-std::string lowered(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::vector<std::string> entries(const std::string& list)
 {
@@ -101,7 +96,7 @@ std::string proxyForScheme(const std::string& proxyList, const std::string& sche
         std::string proxy = equals == std::string::npos ? entry : entry.substr(equals + 1);
         // WinHTTP accepts "http://host:port" as well as "host:port".
         const std::string::size_type schemeEnd = proxy.find("://");
-        if (schemeEnd != std::string::npos && lowered(proxy.substr(0, schemeEnd)) == "http") {
+        if (schemeEnd != std::string::npos && asciiLowered(proxy.substr(0, schemeEnd)) == "http") {
             proxy = proxy.substr(schemeEnd + 3);
         }
         proxy = hostAndPort(proxy);
@@ -110,7 +105,7 @@ std::string proxyForScheme(const std::string& proxyList, const std::string& sche
         }
         if (equals == std::string::npos) {
             forAll = forAll.empty() ? proxy : forAll;
-        } else if (lowered(entry.substr(0, equals)) == scheme) {
+        } else if (asciiLowered(entry.substr(0, equals)) == scheme) {
             return proxy;
         }
     }
@@ -122,7 +117,7 @@ bool isBypassed(const std::string& host, const std::string& bypassList)
     if (host.empty()) {
         return false;
     }
-    const std::vector<std::string> rules = entries(lowered(bypassList));
+    const std::vector<std::string> rules = entries(asciiLowered(bypassList));
     return std::any_of(rules.begin(), rules.end(), [&host](const std::string& rule) {
         if (rule == "<local>") {
             // A name without a dot; an IPv6 address has none either, but it is no name.
@@ -136,7 +131,7 @@ bool isBypassed(const std::string& host, const std::string& bypassList)
 std::string urlScheme(const std::string& url)
 {
     const std::string::size_type end = url.find("://");
-    return end == std::string::npos ? std::string() : lowered(url.substr(0, end));
+    return end == std::string::npos ? std::string() : asciiLowered(url.substr(0, end));
 }
 
 std::string proxyFromSettings(const ProxySources& sources, const std::string& scheme)

@@ -13,3 +13,11 @@ inline bool sameIgnoringCase(const std::string& a, const std::string& b)
                       == std::tolower(static_cast<unsigned char>(y));
            });
 }
+
+// text with its ASCII letters in lower case, as host names and schemes are compared.
+inline std::string asciiLowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}

@@ -35,12 +35,6 @@ void writeTime(HKEY key, const char* name, long long time)
     (void)RegSetValueExA(key, name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
 }
 
-void writeVersion(HKEY key, const std::string& version)
-{
-    (void)RegSetValueExA(key, versionValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
-                         static_cast<DWORD>(version.size() + 1));
-}
-
 } // namespace
 
 RememberedCheck readRememberedCheck()
@@ -66,7 +60,7 @@ void rememberCheck(long long checkedAt, const std::string& version)
         return;
     }
     writeTime(key.get(), checkedAtValue, checkedAt);
-    writeVersion(key.get(), version);
+    writeText(key.get(), versionValue, version);
     (void)RegDeleteValueA(key.get(), notBeforeValue);
 }
 
@@ -85,6 +79,6 @@ void rememberInstalledVersion(const std::string& version)
     }
     const RegistryKey key = openLauncherStateForWriting();
     if (key) {
-        writeVersion(key.get(), version);
+        writeText(key.get(), versionValue, version);
     }
 }

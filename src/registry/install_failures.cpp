@@ -48,7 +48,7 @@ void recordFailedInstallation(const std::string& version, unsigned long exitCode
     if (!key) {
         return;
     }
-    setValue(key.get(), versionValue, REG_SZ, version.c_str(), static_cast<DWORD>(version.size() + 1));
+    writeText(key.get(), versionValue, version);
     setValue(key.get(), countValue, REG_DWORD, &count, sizeof(count));
     setValue(key.get(), exitCodeValue, REG_DWORD, &code, sizeof(code));
 }

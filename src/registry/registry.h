@@ -18,6 +18,9 @@ RegistryKey openKeyForReading(HKEY hive, const std::string& path, REGSAM view = 
 // buffer of maxBytes; empty on any failure, for longer data and for data of any other type.
 std::string readText(HKEY key, const std::string& value, unsigned long maxBytes);
 
+// Writes text as the REG_SZ value, with its NUL; a failure is not reported.
+void writeText(HKEY key, const std::string& value, const std::string& text);
+
 // A REG_DWORD value; false (number untouched) when it is missing or of another type or size.
 bool readNumber(HKEY key, const std::string& value, unsigned long& number);
 
