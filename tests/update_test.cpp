@@ -248,30 +248,26 @@ TEST(CheckSchedule, ACheckAtEveryStartUnlessThePeriodOrTheServicesWaitSaysOtherw
 {
     constexpr long long now = 1796800000; // 2026-12-09, a Wednesday
     constexpr long long hour = 3600;
-    const auto facts = [](unsigned long period, bool installed, long long lastCheck, long long notBefore) {
-        CheckFacts f;
-        f.periodMinutes = period;
-        f.runtimeInstalled = installed;
-        f.now = now;
-        f.lastCheck = lastCheck;
-        f.lastVersion = lastCheck > 0 ? "8u472b08" : "";
-        f.notBefore = notBefore;
-        return f;
-    };
+    const char* const v = "8u472b08"; // the remembered answer
+    // Period, runtime installed, now, last check, its version, the service's wait.
     const struct {
         const char* row;
         CheckFacts facts;
         CheckAction action;
     } cases[] = {
-        {"no period", facts(0, true, now - 60, 0), CheckAction::check},
-        {"within the period", facts(60, true, now - 59 * 60, 0), CheckAction::skipPeriod},
-        {"the period is over", facts(60, true, now - hour, 0), CheckAction::check},
-        {"nothing remembered", facts(60, true, 0, 0), CheckAction::check},
-        {"remembered in the future: the clock went back", facts(60, true, now + 60, 0), CheckAction::check},
-        {"no runtime: always a check", facts(60, false, now - 60, now + hour), CheckAction::check},
-        {"the service's wait", facts(0, true, 0, now + hour), CheckAction::skipServiceWait},
-        {"the service's wait is over", facts(0, true, 0, now), CheckAction::check},
-        {"a wait more than a day ahead is ignored", facts(0, true, 0, now + 25 * hour), CheckAction::check},
+        {"no period", {0, true, now, now - 60, v, 0}, CheckAction::check},
+        {"within the period", {60, true, now, now - 59 * 60, v, 0}, CheckAction::skipPeriod},
+        {"the period is over", {60, true, now, now - hour, v, 0}, CheckAction::check},
+        {"nothing remembered", {60, true, now, 0, "", 0}, CheckAction::check},
+        {"remembered in the future: the clock went back",
+         {60, true, now, now + 60, v, 0},
+         CheckAction::check},
+        {"no runtime: always a check", {60, false, now, now - 60, v, now + hour}, CheckAction::check},
+        {"the service's wait", {0, true, now, 0, "", now + hour}, CheckAction::skipServiceWait},
+        {"the service's wait is over", {0, true, now, 0, "", now}, CheckAction::check},
+        {"a wait more than a day ahead is ignored",
+         {0, true, now, 0, "", now + 25 * hour},
+         CheckAction::check},
     };
     for (const auto& row : cases) {
         EXPECT_EQ(decideUpdateCheck(row.facts), row.action) << row.row;

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 TEST(Versions, WellFormedVersionsRoundTripWithOneAndTwoDigitBuilds)
@@ -140,24 +142,18 @@ TEST(Versions, TheHandWrittenConversionsMatchTheRegexStatementForEveryShortInput
 
 TEST(RuntimeLine, EachLineHasItsServicePathPackageNameAndRecords)
 {
-    struct Row {
-        const char* arch;
-        const char* serviceUrl; // without a configured URL
-        const char* package;    // for 8u472b08
-        const char* records;
-    };
-    const Row rows[] = {
-        {"x86", "https://api.adoptium.net/v3/installer/latest/8/ga/windows/x86/jre/hotspot/normal/eclipse",
-         "OPENJDK8U-jre_x86-32_windows_hotspot_8u472b08.msi", R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE)"},
-        {"x64", "https://api.adoptium.net/v3/installer/latest/8/ga/windows/x64/jre/hotspot/normal/eclipse",
-         "OpenJDK8U-jre_x64_windows_hotspot_8u472b08.msi", R"(SOFTWARE\Eclipse Adoptium\JRE)"},
-    };
-    for (const Row& row : rows) {
-        const RuntimeLine* line = runtimeLineFor(row.arch);
-        ASSERT_NE(line, nullptr) << row.arch;
-        EXPECT_EQ(serviceUrlFor(*line, ""), row.serviceUrl);
-        EXPECT_EQ(packageFileName(*line, "8u472b08"), row.package);
-        EXPECT_STREQ(line->runtimeRecords, row.records);
+    const char* const service = "https://api.adoptium.net/v3/installer/latest/8/ga/windows/";
+    for (const auto& [arch, path, package, records] :
+         std::initializer_list<std::tuple<const char*, const char*, const char*, const char*>>{
+             {"x86", "x86/jre/hotspot/normal/eclipse", "OPENJDK8U-jre_x86-32_windows_hotspot_8u472b08.msi",
+              R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE)"},
+             {"x64", "x64/jre/hotspot/normal/eclipse", "OpenJDK8U-jre_x64_windows_hotspot_8u472b08.msi",
+              R"(SOFTWARE\Eclipse Adoptium\JRE)"}}) {
+        const RuntimeLine* line = runtimeLineFor(arch);
+        ASSERT_NE(line, nullptr) << arch;
+        EXPECT_EQ(serviceUrlFor(*line, ""), std::string(service) + path);
+        EXPECT_EQ(packageFileName(*line, "8u472b08"), package);
+        EXPECT_STREQ(line->runtimeRecords, records);
     }
     for (const char* unknown : {"", "x32", "X64", "arm64"}) {
         EXPECT_EQ(runtimeLineFor(unknown), nullptr) << unknown;
