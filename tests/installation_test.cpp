@@ -45,7 +45,8 @@ TEST(TrustedPublisher, TheRuntimesPublisherOrOneTheAdministratorsAdded)
         publisherList(std::string(runtimePublisher) + "; Eclipse Foundation AISBL ;;");
     EXPECT_EQ(renamed, (std::vector<std::string>{runtimePublisher, "Eclipse Foundation AISBL"}));
     EXPECT_TRUE(isTrustedPublisher("eclipse foundation aisbl", {}, renamed));
-    EXPECT_FALSE(isTrustedPublisher("Eclipse Foundation AISBL", {}));
+    // A name that no build adds, whatever its KLV_TRUSTED_PUBLISHERS.
+    EXPECT_FALSE(isTrustedPublisher("Example Signing Service Ltd.", {}));
     EXPECT_EQ(publisherList(" ; "), std::vector<std::string>{});
 }
 
@@ -93,8 +94,14 @@ TEST(InstallerExitCode, EachCodeHasOneOutcome)
                   row.outcome == UpdateOutcome::failed)
             << row.code;
     }
+    // A refused package is refused again: it counts. What never reached Windows Installer for
+    // other reasons does not.
+    for (const char* why : {"signature", "package version"}) {
+        EXPECT_TRUE(countsAsFailedInstallation({UpdateOutcome::refused, why, false, 0})) << why;
+    }
     EXPECT_FALSE(countsAsFailedInstallation({UpdateOutcome::failed, "download", false, 0}));
     EXPECT_FALSE(countsAsFailedInstallation({UpdateOutcome::installerBusy, "gave up waiting", false, 0}));
+    EXPECT_FALSE(countsAsFailedInstallation({UpdateOutcome::runtimeInUse, "runtime in use", false, 0}));
     EXPECT_STREQ(installerExitMeaning(1618), "another installation is in progress");
     EXPECT_STREQ(installerExitMeaning(12345), "failed");
 }

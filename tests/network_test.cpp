@@ -211,7 +211,7 @@ TEST(TransferResult, WhatIsRetriedAndWhatIsWorthAProxyDetection)
                                                              {"-1", -1},
                                                              {"1.5", -1},
                                                              {"Wed, 21 Oct 2026 07:28:00 GMT", -1},
-                                                             {"99999999999999999999", -1}}) {
+                                                             {"99999999999999999999", 30}}) {
         EXPECT_EQ(retryAfterSeconds(value, 30), seconds) << value;
     }
 }

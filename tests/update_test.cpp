@@ -6,6 +6,7 @@
 
 #include "update/check_schedule.h"
 #include "update/header_version.h"
+#include "update/http_date.h"
 #include "update/retry_decision.h"
 #include "update/transfer_limits.h"
 
@@ -117,15 +118,21 @@ TEST(LastResponseHeader, OnlyAStatusLineAtALinesStartBeginsAResponse)
     for (const auto& row : cases) {
         EXPECT_EQ(lastResponseHeader(row.headers, row.name), row.value) << row.headers;
     }
-    // Where a resumed body begins, by the 206's Content-Range.
-    for (const auto& [value, start] :
-         std::initializer_list<std::pair<const char*, long long>>{{"bytes 500-999/1000", 500},
-                                                                  {"Bytes 0-9/*", 0},
-                                                                  {"bytes */1000", -1},
-                                                                  {"500-999/1000", -1},
-                                                                  {"bytes 500", -1},
-                                                                  {"bytes 9999999999999999999-1/2", -1}}) {
-        EXPECT_EQ(contentRangeStart(value), start) << value;
+    // Where a resumed body begins, and the whole file's length, by the 206's Content-Range.
+    for (const auto& [value, first, complete] :
+         std::initializer_list<std::tuple<const char*, long long, long long>>{
+             {"bytes 500-999/1000", 500, 1000},
+             {"Bytes 0-9/*", 0, -1},
+             {"bytes */1000", -1, -1},
+             {"500-999/1000", -1, -1},
+             {"bytes 500", -1, -1},
+             {"bytes 500-999/999", -1, -1},
+             {"bytes 500-499/1000", -1, -1},
+             {"bytes 500-999/1000x", -1, -1},
+             {"bytes 9999999999999999999-1/2", -1, -1}}) {
+        const ContentRange range = contentRange(value);
+        EXPECT_EQ(range.first, first) << value;
+        EXPECT_EQ(range.complete, complete) << value;
     }
 }
 
@@ -137,14 +144,16 @@ TEST(RetryDecision, ResumeRestartWaitOrGiveUp)
     constexpr int changed = 33;   // CURLE_RANGE_ERROR
     constexpr int cancelled = 42; // CURLE_ABORTED_BY_CALLBACK
     constexpr int tooLarge = 63;  // CURLE_FILESIZE_EXCEEDED
-    const auto facts = [](int code, long status, int retries, long long written) {
+    const auto facts = [](int code, long status, int retries, long long written, long long complete = 0,
+                          const char* etag = "\"v1\"") {
         AttemptFacts f;
         f.curlCode = code;
         f.httpStatus = status;
         f.retriesSoFar = retries;
         f.written = written;
+        f.completeLength = complete;
         f.acceptsRanges = true;
-        f.etag = "\"v1\"";
+        f.etag = etag;
         return f;
     };
     const struct {
@@ -168,6 +177,14 @@ TEST(RetryDecision, ResumeRestartWaitOrGiveUp)
         {"a 404", facts(httpError, 404, 0, 0), RetryAction::giveUp, 0, 0, ""},
         {"cancelled", facts(cancelled, 200, 0, 500), RetryAction::giveUp, 0, 0, ""},
         {"larger than any installer", facts(tooLarge, 200, 0, 0), RetryAction::giveUp, 0, 0, ""},
+        // Every byte arrived: nothing is asked for again, not even after the last retry.
+        {"lost after the last byte", facts(cutShort, 200, 3, 900, 900), RetryAction::complete, 0, 0, ""},
+        {"a 416 past the last byte", facts(httpError, 416, 0, 900, 900), RetryAction::complete, 0, 0, ""},
+        {"a byte missing", facts(cutShort, 200, 0, 899, 900), RetryAction::resume, 1000, 899, "\"v1\""},
+        // Only a validator's shape goes back out as If-Range.
+        {"an ETag with a bare CR", facts(cutShort, 200, 0, 500, 0, "\"v1\rX: y\""), RetryAction::restart,
+         1000, 0, ""},
+        {"an ETag without quotes", facts(cutShort, 200, 0, 500, 0, "v1"), RetryAction::restart, 1000, 0, ""},
     };
     for (const auto& row : cases) {
         const RetryDecision decision = decideRetry(row.facts);
@@ -180,6 +197,9 @@ TEST(RetryDecision, ResumeRestartWaitOrGiveUp)
     weak.etag = "W/\"v1\"";
     weak.lastModified = "Tue, 08 Dec 2026 01:00:00 GMT";
     EXPECT_EQ(decideRetry(weak).validator, weak.lastModified); // If-Range takes no weak ETag
+    weak.lastModified = "Tue, 08 Dec 2026 01:00:00 GMT\r";
+    EXPECT_EQ(decideRetry(weak).action, RetryAction::restart); // nor a date of another shape
+    weak.lastModified = "Tue, 08 Dec 2026 01:00:00 GMT";
     weak.acceptsRanges = false;
     EXPECT_EQ(decideRetry(weak).action, RetryAction::restart);
     AttemptFacts resumed = facts(cutShort, 206, 1, 800);
@@ -248,41 +268,64 @@ TEST(CheckSchedule, ACheckAtEveryStartUnlessThePeriodOrTheServicesWaitSaysOtherw
 {
     constexpr long long now = 1796800000; // 2026-12-09, a Wednesday
     constexpr long long hour = 3600;
-    const char* const v = "8u472b08"; // the remembered answer
-    // Period, runtime installed, now, last check, its version, the service's wait.
+    const char* const v = "8u472b08"; // the remembered answer, and the installed runtime
+    const char* const s = "https://api.adoptium.net/x86";
+    // Period, installed, now, last check, its version, the service's wait, the service now and
+    // the remembered one's, the remembered version withdrawn after failed installations.
     const struct {
         const char* row;
         CheckFacts facts;
         CheckAction action;
     } cases[] = {
-        {"no period", {0, true, now, now - 60, v, 0}, CheckAction::check},
-        {"within the period", {60, true, now, now - 59 * 60, v, 0}, CheckAction::skipPeriod},
-        {"the period is over", {60, true, now, now - hour, v, 0}, CheckAction::check},
-        {"nothing remembered", {60, true, now, 0, "", 0}, CheckAction::check},
+        {"no period", {0, v, now, now - 60, v, 0, s, s}, CheckAction::check},
+        {"within the period", {60, v, now, now - 59 * 60, v, 0, s, s}, CheckAction::skipPeriod},
+        {"the period is over", {60, v, now, now - hour, v, 0, s, s}, CheckAction::check},
+        {"nothing remembered", {60, v, now, 0, "", 0, s, s}, CheckAction::check},
         {"remembered in the future: the clock went back",
-         {60, true, now, now + 60, v, 0},
+         {60, v, now, now + 60, v, 0, s, s},
          CheckAction::check},
-        {"no runtime: always a check", {60, false, now, now - 60, v, now + hour}, CheckAction::check},
-        {"the service's wait", {0, true, now, 0, "", now + hour}, CheckAction::skipServiceWait},
-        {"the service's wait is over", {0, true, now, 0, "", now}, CheckAction::check},
+        {"no runtime: always a check", {60, "", now, now - 60, v, now + hour, s, s}, CheckAction::check},
+        {"the service's wait", {0, v, now, 0, "", now + hour, s, s}, CheckAction::skipServiceWait},
+        {"the service's wait is over", {0, v, now, 0, "", now, s, s}, CheckAction::check},
         {"a wait more than a day ahead is ignored",
-         {0, true, now, 0, "", now + 25 * hour},
+         {0, v, now, 0, "", now + 25 * hour, s, s},
          CheckAction::check},
+        // A remembered answer that would lead to a question is asked again: the vendor may have
+        // moved on, and the download follows the service's answer of now.
+        {"remembered newer", {60, "8u462b07", now, now - 60, v, 0, s, s}, CheckAction::check},
+        {"remembered older", {60, "8u482b08", now, now - 60, v, 0, s, s}, CheckAction::skipPeriod},
+        {"remembered newer, withdrawn after failed installations",
+         {60, "8u462b07", now, now - 60, v, 0, s, s, true},
+         CheckAction::skipPeriod},
+        {"another service answered", {60, v, now, now - 60, v, 0, s, "https://mirror.example/x86"},
+         CheckAction::check},
+        {"another service asked to wait", {0, v, now, 0, "", now + hour, s, "https://mirror.example/x86"},
+         CheckAction::check},
+        {"remembered before services were", {60, v, now, now - 60, v, 0, s, ""}, CheckAction::check},
     };
     for (const auto& row : cases) {
-        EXPECT_EQ(decideUpdateCheck(row.facts), row.action) << row.row;
+        EXPECT_EQ(decideUpdateCheck(row.facts).action, row.action) << row.row;
     }
-    // The service's wait: seconds or an HTTP date, at most a day, nothing for any other answer.
+    // The service's wait: seconds or an HTTP date of any of its three forms, at most a day,
+    // nothing for any other answer.
     for (const auto& [status, retryAfter, until] :
          std::initializer_list<std::tuple<long, const char*, long long>>{
              {503, "3600", now + hour},
              {429, "Wed, 09 Dec 2026 10:00:00 GMT", 1796810400},
+             {429, "Wednesday, 09-Dec-26 10:00:00 GMT", 1796810400},
+             {429, "Wed Dec  9 10:00:00 2026", 1796810400},
              {503, "999999", now + 24 * hour},
+             {503, "99999999999999999999", now + 24 * hour},
              {503, "Tue, 08 Dec 2026 10:00:00 GMT", 0},
              {503, "Wed, 09 Dec 2026 24:00:00 GMT", 0},
+             {503, "Wed, 09 Foo 2026 10:00:00 GMT", 0},
+             {503, "Wed Dec 9 10:00:00 2026", 0},
              {503, "soon", 0},
              {500, "3600", 0}}) {
         EXPECT_EQ(serviceWaitUntil(status, retryAfter, now), until) << retryAfter;
     }
+    // RFC 850's two-digit years: never more than 50 years ahead.
+    EXPECT_EQ(utcText(httpDateSeconds("Sunday, 06-Nov-94 08:49:37 GMT", now)), "1994-11-06T08:49:37Z");
+    EXPECT_EQ(utcText(httpDateSeconds("Friday, 06-Nov-76 08:49:37 GMT", now)), "2076-11-06T08:49:37Z");
     EXPECT_EQ(utcText(1961711999), "2032-02-29T23:59:59Z");
 }

@@ -126,7 +126,7 @@ UpdateResult installPackage(std::string& packagePath, const std::string& apiUrl,
     } else {
         const std::string installerLog =
             installerLogPath(options.elevated ? ownFolder : options.logFolder, version);
-        result = runInstaller(packagePath, installerLog, observer);
+        result = runInstaller(packagePath, installerLog, observer, options.runtimeFolder);
         keepInstallerLog(result, installerLog, options, version);
     }
     package.reset();
@@ -163,7 +163,9 @@ UpdateResult callJavaAPI(std::string& version, const std::string& apiUrl, const 
         (void)RemoveDirectoryW(widen(ownFolder).c_str());
     }
     if (countsAsFailedInstallation(result)) {
-        recordFailedInstallation(version, result.exitCode);
+        const unsigned long count = recordFailedInstallation(version, result.exitCode);
+        logEvent("failed-installation",
+                 {{"version", version}, {"count", std::to_string(count)}, {"why", result.why}});
     } else if (result.outcome == UpdateOutcome::installed) {
         clearFailedInstallations();
         version = findjavaVersionReg();

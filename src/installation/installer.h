@@ -20,6 +20,9 @@ struct InstallOptions {
     // The user's log folder, where Windows Installer's log of a failed installation is kept;
     // none is kept when empty.
     std::string logFolder;
+    // Where a runtime is installed already, the folder that its upgrade replaces; empty when
+    // none is.
+    std::string runtimeFolder;
 };
 
 // Downloads the installer from apiUrl (following its redirects) into the user's Downloads
@@ -28,8 +31,9 @@ struct InstallOptions {
 // Windows Installer when it is signed by the runtime's publisher (or one of the options'
 // publishers) and is that version; waits for it and deletes the file (and the folder it made)
 // again. The result says how it ended; when installed, version holds what the registry now
-// reports (it is left alone otherwise). A failed installation is recorded against version, and
-// a successful one clears that record.
+// reports (it is left alone otherwise). A failed installation or a refused package is recorded
+// against version, and a successful installation clears that record. Where a program runs from
+// options.runtimeFolder right before Windows Installer would start, nothing is installed.
 UpdateResult callJavaAPI(std::string& version, const std::string& apiUrl,
                          const DownloadObserver& observer = {}, const InstallOptions& options = {});
 

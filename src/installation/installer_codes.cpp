@@ -69,6 +69,8 @@ const char* outcomeName(UpdateOutcome outcome)
         return "refused";
     case UpdateOutcome::installerBusy:
         return "installer-busy";
+    case UpdateOutcome::runtimeInUse:
+        return "runtime-in-use";
     case UpdateOutcome::failed:
         break;
     }
@@ -77,5 +79,6 @@ const char* outcomeName(UpdateOutcome outcome)
 
 bool countsAsFailedInstallation(const UpdateResult& result)
 {
-    return result.outcome == UpdateOutcome::failed && result.installerRan;
+    return (result.outcome == UpdateOutcome::failed && result.installerRan)
+           || result.outcome == UpdateOutcome::refused;
 }

@@ -35,6 +35,10 @@ std::string imageOf(DWORD pid)
 RuntimeUse findRuntimeInUse(const std::string& runtimeFolder)
 {
     RuntimeUse use;
+    // A runtime whose folder is not known: no process can be said to run from it, nor not to.
+    if (runtimeFolder.empty()) {
+        return use;
+    }
     HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     const Handle snapshot(taken != INVALID_HANDLE_VALUE ? taken : nullptr, &CloseHandle);
     if (!snapshot) {

@@ -18,5 +18,6 @@ struct RuntimeUse {
 bool isInFolder(const std::string& path, const std::string& folder);
 
 // Looks at every process the launcher may query (any user's, where its rights allow) for one
-// whose executable lies in runtimeFolder. unknown where the processes cannot be listed.
+// whose executable lies in runtimeFolder. unknown where the processes cannot be listed, or
+// runtimeFolder is empty (a record that could not be read).
 RuntimeUse findRuntimeInUse(const std::string& runtimeFolder);

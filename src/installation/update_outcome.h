@@ -9,6 +9,7 @@ enum class UpdateOutcome {
     refused,       // the package did not pass the launcher's checks; why says which
     failed,        // no installation: the download failed, or Windows Installer's exit code says so
     installerBusy, // another installation kept Windows Installer busy for longer than the launcher waits
+    runtimeInUse,  // a program started from the installed runtime meanwhile: not installed this time
 };
 
 struct UpdateResult {
@@ -22,5 +23,7 @@ struct UpdateResult {
 const char* outcomeName(UpdateOutcome outcome);
 
 // True when the result is a failed installation that counts against its version: Windows
-// Installer ran and failed. A busy Windows Installer, a refused or failed download never count.
+// Installer ran and failed, or the package was refused (it would be refused again: its signer,
+// its publisher's name or its version is not what this launcher accepts). A busy Windows
+// Installer, a failed or cancelled download never count.
 bool countsAsFailedInstallation(const UpdateResult& result);

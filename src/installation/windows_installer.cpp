@@ -8,6 +8,7 @@
 #include "diagnostics/log.h"
 #include "installer_codes.h"
 #include "platform/wait_time.h"
+#include "runtime_in_use.h"
 
 #include <windows.h>
 
@@ -117,6 +118,19 @@ bool runOnce(const std::string& installer, const std::string& parameters, unsign
     return true;
 }
 
+// True when a program runs from the runtime's folder now, and says which in the log.
+bool runtimeInUseNow(const std::string& runtimeFolder)
+{
+    const RuntimeUse use = findRuntimeInUse(runtimeFolder);
+    if (use.state == RuntimeUse::State::inUse) {
+        logEvent("not-installed", {{"reason", "runtime-in-use"},
+                                   {"process", use.process},
+                                   {"pid", std::to_string(use.pid)}});
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::chrono::milliseconds turnWaitLeft(std::chrono::milliseconds waited)
@@ -126,7 +140,7 @@ std::chrono::milliseconds turnWaitLeft(std::chrono::milliseconds waited)
 }
 
 UpdateResult runInstaller(const std::string& packagePath, const std::string& installerLog,
-                          const DownloadObserver& observer)
+                          const DownloadObserver& observer, const std::string& runtimeFolder)
 {
     UpdateResult result;
     const std::string installer = msiexecPath();
@@ -157,6 +171,11 @@ UpdateResult runInstaller(const std::string& packagePath, const std::string& ins
         }
         if (turn == Turn::gaveUp) {
             return {UpdateOutcome::installerBusy, "gave up waiting", result.installerRan, result.exitCode};
+        }
+        // The download and the wait may have taken minutes, in which the user may have opened
+        // the application from the installed runtime: its files must not be replaced under it.
+        if (!runtimeFolder.empty() && runtimeInUseNow(runtimeFolder)) {
+            return {UpdateOutcome::runtimeInUse, "runtime in use", false, 0};
         }
         if (observer.installerStarts != nullptr) {
             observer.installerStarts(observer.context);

@@ -92,7 +92,8 @@ int offerUpdate(const ProxyChoice& proxy)
     // A question and an installation are slow anyway; the log is open for them, and Windows
     // Installer's log goes beside it.
     openRunLog();
-    return winUI(javaVerReg.empty() ? 0 : 1, proxy);
+    return winUI(javaVerReg.empty() ? 0 : 1, proxy,
+                 javaVerReg.empty() ? std::string() : runtimeFolderOf(letToDot(javaVerReg)));
 }
 
 int runLaunchSequence(const UpdatePolicy& policy)

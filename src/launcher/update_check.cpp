@@ -9,7 +9,9 @@
 #include "network/network_setup.h"
 #include "network/proxy_choice.h"
 #include "registry/check_record.h"
+#include "registry/install_failures.h"
 #include "update/check_schedule.h"
+#include "update/http_date.h"
 #include "update/release_probe.h"
 #include "versions/versions.h"
 
@@ -48,10 +50,10 @@ bool askService(const UpdatePolicy& policy, ProxyChoice& proxy, long long now)
     const long long waitUntil = serviceWaitUntil(answer.status, answer.retryAfter, now);
     if (waitUntil > 0) {
         logEvent("service-wait", {{"status", std::to_string(answer.status)}, {"until", utcText(waitUntil)}});
-        rememberServiceWait(waitUntil);
+        rememberServiceWait(waitUntil, serviceUrl);
     } else if (policy.checkPeriodMinutes > 0 && !javaVerURL.empty()) {
         // Only an answer that named a version counts as a check: the next start asks again.
-        rememberCheck(now, javaVerURL);
+        rememberCheck(now, javaVerURL, serviceUrl);
     }
     return newer;
 }
@@ -62,30 +64,35 @@ bool newerRuntimeOffered(const UpdatePolicy& policy, ProxyChoice& proxy)
 {
     const long long now = utcSecondsNow();
     const RememberedCheck remembered = readRememberedCheck();
+    const FailedInstallations failures = readFailedInstallations();
     CheckFacts facts;
     facts.periodMinutes = policy.checkPeriodMinutes;
-    facts.runtimeInstalled = !javaVerReg.empty();
+    facts.installed = javaVerReg;
     facts.now = now;
     facts.lastCheck = remembered.checkedAt;
     facts.lastVersion = remembered.version;
     facts.notBefore = remembered.notBefore;
-    switch (decideUpdateCheck(facts)) {
+    facts.service = serviceUrl;
+    facts.lastService = remembered.service;
+    facts.lastVersionWithdrawn =
+        failures.version == remembered.version && failures.count >= mostFailedInstallations;
+    const CheckDecision decision = decideUpdateCheck(facts);
+    switch (decision.action) {
     case CheckAction::skipServiceWait:
         logEvent("update-check", {{"skipped", "service-wait"}, {"until", utcText(remembered.notBefore)}});
         return false;
-    case CheckAction::skipPeriod: {
+    case CheckAction::skipPeriod:
+        // The remembered answer is not newer, or no longer offered: no question, no network.
         logEvent("update-check", {{"skipped", "period"},
                                   {"last", utcText(remembered.checkedAt)},
                                   {"version", remembered.version}});
         javaVerURL = remembered.version;
-        const bool newer = isNewerVersion(javaVerURL, javaVerReg);
-        if (newer) {
-            decideNetwork(proxy, startProbeBudget());
-        }
-        return newer;
-    }
+        return false;
     case CheckAction::check:
         break;
+    }
+    if (policy.checkPeriodMinutes > 0 || remembered.notBefore > 0) {
+        logEvent("update-check", {{"asked", decision.reason}});
     }
     return askService(policy, proxy, now);
 }

@@ -63,17 +63,19 @@ long retryAfterSeconds(const std::string& value, long mostSeconds)
 {
     const std::string::size_type start = value.find_first_not_of(" \t");
     const std::string::size_type end = value.find_last_not_of(" \t\r\n");
-    if (start == std::string::npos || end - start >= 9) {
+    if (start == std::string::npos) {
         return -1;
     }
+    // However many digits: a number past the longest wait asks for the longest wait.
     long seconds = 0;
     for (std::string::size_type at = start; at <= end; ++at) {
         if (value[at] < '0' || value[at] > '9') {
             return -1;
         }
-        seconds = seconds * 10 + (value[at] - '0');
+        const long digit = value[at] - '0';
+        seconds = seconds > mostSeconds / 10 ? mostSeconds : std::min(mostSeconds, seconds * 10 + digit);
     }
-    return seconds < mostSeconds ? seconds : mostSeconds;
+    return seconds;
 }
 
 bool isUnreachable(int curlCode, long long receivedBytes)

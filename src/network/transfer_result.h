@@ -13,8 +13,9 @@ const char* transferResultText(int curlCode);
 // or a 5xx, 408 or 429 status. Any other 4xx, or a refused certificate, is not.
 bool isTransientFailure(int curlCode, long httpStatus);
 
-// The wait a Retry-After value asks for, in seconds, at most mostSeconds; -1 when the value is
-// not a plain number of seconds (the date form is not trusted: clocks differ).
+// The wait a Retry-After value asks for, in seconds, at most mostSeconds (of any number of
+// digits); -1 when the value is not a plain number of seconds (the date form is not trusted:
+// clocks differ).
 long retryAfterSeconds(const std::string& value, long mostSeconds);
 
 // True when a direct request that ended with curlCode, having received receivedBytes, could

@@ -69,7 +69,7 @@ LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(hHook, nCode, wParam, lParam);
 }
 
-int winUI(const int& state, const ProxyChoice& proxy)
+int winUI(const int& state, const ProxyChoice& proxy, const std::string& installedFolder)
 {
     installAttentionHook();
     const PromptSet& prompts = userPrompts();
@@ -92,7 +92,8 @@ int winUI(const int& state, const ProxyChoice& proxy)
     const DownloadObserver observer{showDownloadProgress, showDownloadWait, downloadNotCancelled,
                                     stepAsideForInstaller, &progress};
     const UpdateResult result = callJavaAPI(javaVerURL, serviceUrl, observer,
-                                            {trustedPublishers, IsRunAsAdmin(), proxy, openLogFolder()});
+                                            {trustedPublishers, IsRunAsAdmin(), proxy, openLogFolder(),
+                                             state == 0 ? std::string() : installedFolder});
     // The one place where the window goes, whatever the outcome.
     progress.window.reset();
     if (SUCCEEDED(com)) {
@@ -104,8 +105,10 @@ int winUI(const int& state, const ProxyChoice& proxy)
         logEvent("installation",
                  {{"result", outcomeName(result.outcome)}, {"version", javaVerURL}, {"why", result.why}});
     }
-    // Cancelling the download, the wait or Windows Installer takes back the "Yes".
-    if (result.outcome == UpdateOutcome::cancelled || result.outcome == UpdateOutcome::declined) {
+    // Cancelling the download, the wait or Windows Installer takes back the "Yes". A runtime
+    // that a program uses meanwhile stays as it is, and starts: the next start offers it again.
+    if (result.outcome == UpdateOutcome::cancelled || result.outcome == UpdateOutcome::declined
+        || result.outcome == UpdateOutcome::runtimeInUse) {
         return declined(state, prompts);
     }
     if (result.outcome != UpdateOutcome::installed) {

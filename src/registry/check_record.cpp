@@ -14,8 +14,11 @@ namespace {
 const char* const checkedAtValue = "LastCheckTime";
 const char* const versionValue = "LastCheckVersion";
 const char* const notBeforeValue = "CheckNotBefore";
+const char* const serviceValue = "LastCheckService";
 // Letter-form versions are short; anything longer is not one.
 constexpr unsigned long longestVersionBytes = 32;
+// A service URL has at most 2,048 characters, and its NUL.
+constexpr unsigned long longestServiceBytes = 2049;
 
 long long readTime(HKEY key, const char* name)
 {
@@ -50,10 +53,11 @@ RememberedCheck readRememberedCheck()
         record.version.clear();
     }
     record.notBefore = readTime(key.get(), notBeforeValue);
+    record.service = readText(key.get(), serviceValue, longestServiceBytes);
     return record;
 }
 
-void rememberCheck(long long checkedAt, const std::string& version)
+void rememberCheck(long long checkedAt, const std::string& version, const std::string& service)
 {
     const RegistryKey key = openLauncherStateForWriting();
     if (!key) {
@@ -61,15 +65,23 @@ void rememberCheck(long long checkedAt, const std::string& version)
     }
     writeTime(key.get(), checkedAtValue, checkedAt);
     writeText(key.get(), versionValue, version);
+    writeText(key.get(), serviceValue, service);
     (void)RegDeleteValueA(key.get(), notBeforeValue);
 }
 
-void rememberServiceWait(long long notBefore)
+void rememberServiceWait(long long notBefore, const std::string& service)
 {
     const RegistryKey key = openLauncherStateForWriting();
-    if (key) {
-        writeTime(key.get(), notBeforeValue, notBefore);
+    if (!key) {
+        return;
     }
+    // One record for one service: another service's answer must not pass for this one's.
+    if (readText(key.get(), serviceValue, longestServiceBytes) != service) {
+        (void)RegDeleteValueA(key.get(), checkedAtValue);
+        (void)RegDeleteValueA(key.get(), versionValue);
+    }
+    writeText(key.get(), serviceValue, service);
+    writeTime(key.get(), notBeforeValue, notBefore);
 }
 
 void rememberInstalledVersion(const std::string& version)

@@ -10,17 +10,18 @@ struct RememberedCheck {
     long long checkedAt = 0; // the last check the service answered with a version
     std::string version;     // the letter-form version it named, or what was installed since
     long long notBefore = 0; // the service asked its clients not to ask again before then
+    std::string service;     // the service URL that both came from; empty: unknown
 };
 
 // The record, each part empty (0) when it is missing or holds anything but what the launcher
 // writes: a time as a REG_QWORD, a letter-form version.
 RememberedCheck readRememberedCheck();
 
-// An answered check at checkedAt that named version; a service's wait is over.
-void rememberCheck(long long checkedAt, const std::string& version);
+// An answered check of service at checkedAt that named version; a service's wait is over.
+void rememberCheck(long long checkedAt, const std::string& version, const std::string& service);
 
-// The service asked to wait until notBefore.
-void rememberServiceWait(long long notBefore);
+// service asked to wait until notBefore. What another service answered before is forgotten.
+void rememberServiceWait(long long notBefore, const std::string& service);
 
 // After a successful installation of version: the remembered answer, where there is one, is it.
 void rememberInstalledVersion(const std::string& version);

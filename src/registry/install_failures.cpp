@@ -39,18 +39,19 @@ FailedInstallations readFailedInstallations()
     return record;
 }
 
-void recordFailedInstallation(const std::string& version, unsigned long exitCode)
+unsigned long recordFailedInstallation(const std::string& version, unsigned long exitCode)
 {
     const FailedInstallations previous = readFailedInstallations();
     const DWORD count = previous.version == version ? previous.count + 1 : 1;
     const DWORD code = exitCode;
     const RegistryKey key = openLauncherStateForWriting();
     if (!key) {
-        return;
+        return count;
     }
     writeText(key.get(), versionValue, version);
     setValue(key.get(), countValue, REG_DWORD, &count, sizeof(count));
     setValue(key.get(), exitCodeValue, REG_DWORD, &code, sizeof(code));
+    return count;
 }
 
 void clearFailedInstallations()

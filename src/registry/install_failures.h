@@ -19,8 +19,9 @@ constexpr unsigned long mostFailedInstallations = 2;
 // version and two sensible numbers.
 FailedInstallations readFailedInstallations();
 
-// Counts one more failed installation of version, starting again for another version.
-void recordFailedInstallation(const std::string& version, unsigned long exitCode);
+// Counts one more failed installation of version, starting again for another version; returns
+// the count.
+unsigned long recordFailedInstallation(const std::string& version, unsigned long exitCode);
 
 // Forgets every failed installation: one has succeeded, or the service offers another version.
 void clearFailedInstallations();

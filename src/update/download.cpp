@@ -32,6 +32,7 @@ bool startAgain(Transfer& transfer)
 {
     transfer.offset = 0;
     transfer.validator.clear();
+    transfer.completeLength = 0;
     return _chsize_s(_fileno(transfer.file), 0) == 0 && std::fseek(transfer.file, 0, SEEK_SET) == 0;
 }
 
@@ -58,6 +59,7 @@ AttemptFacts factsOf(const Transfer& transfer, CURLcode result, int retry, bool 
     facts.rangeRefusedBefore = rangeRefused;
     facts.offset = transfer.offset;
     facts.written = std::fflush(transfer.file) == 0 ? _ftelli64(transfer.file) : -1;
+    facts.completeLength = transfer.completeLength;
     facts.resumedWith = transfer.validator;
     facts.acceptsRanges = lastResponseHeader(transfer.headers, "Accept-Ranges") == "bytes";
     facts.etag = lastResponseHeader(transfer.headers, "ETag");
@@ -80,6 +82,11 @@ CURLcode transferWithRetries(const std::string& apiUrl, Transfer& transfer)
         const RetryDecision decision = decideRetry(facts);
         if (decision.action == RetryAction::giveUp) {
             break;
+        }
+        if (decision.action == RetryAction::complete) {
+            // Every byte arrived before the connection failed; the package's checks judge them.
+            logEvent("download-retry", {{"retry", "none"}, {"complete", std::to_string(facts.written)}});
+            return CURLE_OK;
         }
         rangeRefused = decision.rangeRefused;
         logEvent("download-retry", {{"retry", std::to_string(retry + 1)},
@@ -143,7 +150,7 @@ FileHandle downloadInstaller(const std::string& apiUrl, const ProxyChoice& proxy
         return noFile();
     }
     (void)std::setvbuf(fp, nullptr, _IOFBF, fileBufferBytes);
-    Transfer transfer{&observer, &proxy, fp, nullptr, 0, 0, {}, {}, 0, {}, false};
+    Transfer transfer{&observer, &proxy, fp, nullptr, 0, 0, {}, {}, 0, {}, false, false, 0};
     const CURLcode result = transferWithRetries(apiUrl, transfer);
     end = transfer.tooLarge                     ? DownloadEnd::tooLarge
           : result == CURLE_ABORTED_BY_CALLBACK ? DownloadEnd::cancelled

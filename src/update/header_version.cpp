@@ -52,21 +52,38 @@ std::string lastResponseHeader(const std::string& headerBuffer, const std::strin
     return {};
 }
 
-long long contentRangeStart(const std::string& value)
+ContentRange contentRange(const std::string& value)
 {
     const std::string unit = "bytes ";
     if (!sameIgnoringCase(value.substr(0, unit.size()), unit)) {
-        return -1;
+        return {};
     }
-    // At most 18 digits: never past the largest long long.
+    // At most 18 digits: never past the largest long long. Each number ends where the next
+    // character is not a digit; -1 when there is none, or too many.
     constexpr std::string::size_type mostDigits = 18;
     std::string::size_type at = value.find_first_not_of(' ', unit.size());
-    long long start = 0;
-    std::string::size_type digits = 0;
-    for (; at < value.size() && std::isdigit(static_cast<unsigned char>(value[at])) != 0; ++at, ++digits) {
-        if (digits < mostDigits) {
-            start = start * 10 + (value[at] - '0');
+    const auto readNumber = [&value, &at] {
+        long long number = 0;
+        std::string::size_type digits = 0;
+        for (; at < value.size() && std::isdigit(static_cast<unsigned char>(value[at])) != 0; ++at, ++digits) {
+            number = digits < mostDigits ? number * 10 + (value[at] - '0') : number;
         }
+        return digits > 0 && digits <= mostDigits ? number : -1;
+    };
+    const auto skip = [&value, &at](char expected) {
+        const bool found = at < value.size() && value[at] == expected;
+        at += found ? 1 : 0;
+        return found;
+    };
+    const long long first = readNumber();
+    const long long last = first >= 0 && skip('-') ? readNumber() : -1;
+    if (last < first || !skip('/')) {
+        return {};
     }
-    return digits > 0 && digits <= mostDigits && at < value.size() && value[at] == '-' ? start : -1;
+    // The length may be unknown to the server ("*").
+    const long long complete = skip('*') ? -1 : readNumber();
+    if (at != value.size() || (complete >= 0 ? last >= complete : value.back() != '*')) {
+        return {};
+    }
+    return {first, complete};
 }

@@ -21,6 +21,12 @@ std::string versionFromHeaders(const std::string& headerBuffer);
 // headers of every response of a transfer, redirects included; empty when it has none.
 std::string lastResponseHeader(const std::string& headerBuffer, const std::string& name);
 
-// The first byte that a Content-Range value ("bytes 500-999/1000") says the body begins with;
-// -1 for any other value ("bytes */1000", a missing unit, a number too long).
-long long contentRangeStart(const std::string& value);
+// What a 206's Content-Range value ("bytes 500-999/1000") says: the body's first byte and the
+// whole file's length; -1 for each part it does not give ("bytes 500-999/*"), and both -1 for any
+// other value ("bytes */1000", a missing unit, a number too long, a last byte before the first
+// or not below the length).
+struct ContentRange {
+    long long first = -1;
+    long long complete = -1;
+};
+ContentRange contentRange(const std::string& value);

@@ -2,6 +2,7 @@
 // all, how long to wait, and whether the bytes already written can be kept.
 #include "retry_decision.h"
 
+#include "http_date.h"
 #include "network/transfer_result.h"
 
 namespace {
@@ -17,13 +18,18 @@ constexpr long rangeNotSatisfiable = 416;
 constexpr long firstRetryWaitMilliseconds = 1000;
 constexpr long longestRetryAfterSeconds = 30;
 
-// If-Range takes only a strong validator: a weak ETag ("W/...") would never match.
+// If-Range takes only a strong validator: a weak ETag ("W/...") would never match. The value
+// goes out in a request header on every hop, so text of any other shape (a control character
+// would end the header) is no validator at all.
 std::string strongValidator(const AttemptFacts& facts)
 {
     if (!facts.acceptsRanges) {
         return {};
     }
-    return !facts.etag.empty() && facts.etag.rfind("W/", 0) != 0 ? facts.etag : facts.lastModified;
+    if (isStrongEntityTag(facts.etag)) {
+        return facts.etag;
+    }
+    return isHttpDate(facts.lastModified) ? facts.lastModified : std::string();
 }
 
 } // namespace
@@ -37,6 +43,12 @@ RetryDecision decideRetry(const AttemptFacts& facts)
     // A 416 is worth one fresh start; a second one means the server cannot serve this file.
     const bool freshStartHelps = changed || (notSatisfiable && !facts.rangeRefusedBefore);
     decision.rangeRefused = facts.rangeRefusedBefore || notSatisfiable;
+    // A connection lost after the last byte, or a range asked for past it: nothing is missing.
+    if ((isTransientFailure(facts.curlCode, facts.httpStatus) || notSatisfiable) && facts.completeLength > 0
+        && facts.written == facts.completeLength) {
+        decision.action = RetryAction::complete;
+        return decision;
+    }
     if (facts.retriesSoFar >= mostDownloadRetries
         || (!freshStartHelps && !isTransientFailure(facts.curlCode, facts.httpStatus))) {
         return decision;
@@ -60,4 +72,18 @@ RetryDecision decideRetry(const AttemptFacts& facts)
     decision.action = RetryAction::resume;
     decision.resumeAt = facts.written;
     return decision;
+}
+
+bool isStrongEntityTag(const std::string& value)
+{
+    if (value.size() < 2 || value.front() != '"' || value.back() != '"') {
+        return false;
+    }
+    for (std::string::size_type at = 1; at + 1 < value.size(); ++at) {
+        const auto c = static_cast<unsigned char>(value[at]);
+        if (c <= ' ' || c == '"' || c > '~') {
+            return false;
+        }
+    }
+    return true;
 }

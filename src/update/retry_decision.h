@@ -16,6 +16,7 @@ struct AttemptFacts {
     bool rangeRefusedBefore = false; // a 416 was answered to an earlier ranged request
     long long offset = 0;            // where the attempt began: 0 for the whole body
     long long written = 0;           // bytes in the file once the attempt's bytes were flushed
+    long long completeLength = 0;    // the whole file's length, as the first answer declared it; 0: unknown
     std::string resumedWith;         // the validator the attempt resumed with (offset > 0)
     bool acceptsRanges = false;      // the last response had Accept-Ranges: bytes
     std::string etag;                // the last response's ETag, Last-Modified, Retry-After
@@ -23,15 +24,21 @@ struct AttemptFacts {
     std::string retryAfter;
 };
 
-enum class RetryAction { giveUp, resume, restart };
+// complete: every byte of the file is there already, and nothing is asked for again.
+enum class RetryAction { giveUp, resume, restart, complete };
 
 struct RetryDecision {
     RetryAction action = RetryAction::giveUp;
     long waitMilliseconds = 0; // before the next attempt
     long long resumeAt = 0;    // resume: the first byte asked for, the file's length
-    std::string validator;     // resume: sent as If-Range, so a changed file comes whole
+    // resume: sent as If-Range, so a changed file comes whole. Only text of a validator's shape
+    // (a strong entity tag of visible characters, or an HTTP date) goes back to the network.
+    std::string validator;
     bool rangeRefused = false; // carried to the next attempt's facts
 };
 
 // The next step after an attempt that failed (curlCode not 0).
 RetryDecision decideRetry(const AttemptFacts& facts);
+
+// True for a strong entity tag: visible ASCII characters but '"' between two '"'.
+bool isStrongEntityTag(const std::string& value);

@@ -32,6 +32,15 @@ bool isRedirect(long status)
     return status >= firstRedirectStatus && status <= lastRedirectStatus;
 }
 
+// True when a resumed attempt's answer is the part it asked for, of a file as long as the first
+// answer's: a cache that ignores If-Range would otherwise splice another file's end onto it.
+bool isPartOfTheSameFile(const Transfer& transfer, long status)
+{
+    const ContentRange range = contentRange(lastResponseHeader(transfer.headers, "Content-Range"));
+    return status == partialContent && range.first == transfer.offset
+           && (transfer.completeLength == 0 || range.complete == -1 || range.complete == transfer.completeLength);
+}
+
 // CURLOPT_WRITEFUNCTION of every hop: a redirect's own body is dropped; the installer's goes to
 // the file, up to the largest installer. Returns the bytes taken; fewer stop the transfer.
 std::size_t write_body(char* ptr, std::size_t size, std::size_t nmemb, void* userdata)
@@ -45,10 +54,11 @@ std::size_t write_body(char* ptr, std::size_t size, std::size_t nmemb, void* use
     // The range is the launcher's own header, not libcurl's resume, so that a redirect's body
     // cannot fail it: the first bytes of a resumed attempt's body are checked here instead.
     const bool firstBytes = transfer->inFile == transfer->offset;
-    if (transfer->offset > 0 && firstBytes
-        && (status != partialContent
-            || contentRangeStart(lastResponseHeader(transfer->headers, "Content-Range"))
-                   != transfer->offset)) {
+    if (firstBytes && transfer->offset == 0) {
+        curl_off_t declared = -1;
+        (void)curl_easy_getinfo(transfer->hop, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
+        transfer->completeLength = declared > 0 ? declared : 0;
+    } else if (firstBytes && !isPartOfTheSameFile(*transfer, status)) {
         transfer->contentChanged = true;
         return 0;
     }

@@ -24,6 +24,8 @@ struct Transfer {
     // A resumed attempt was answered with other content than the part it asked for: the whole
     // file (the validator no longer matches, or the host ignores ranges) or a range elsewhere.
     bool contentChanged = false;
+    // The whole file's length as the first answer of the download declared it; 0: unknown.
+    long long completeLength = 0;
 };
 
 // One attempt: the whole body, or from transfer.offset on when that is set (with
