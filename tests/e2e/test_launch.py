@@ -53,6 +53,18 @@ class UpdateCheckSchedule(LaunchScenario):
         self.assertRegex(log, r" policy .* check-period-minutes=60\r\n")
         self.assertRegex(log, r" update-check skipped=period last=\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ "
                               r"version=8u472b08\r\n")
+        # A remembered answer newer than the installed runtime would lead to a question: the
+        # service is asked first, and the question follows its answer of now.
+        self.prefix.wine("reg", "delete", rig.RUNTIME_RECORDS + r"\8.0.472.8", "/f", stdout=subprocess.DEVNULL)
+        folder = self.prefix.install_runtime("8.0.462.7")
+        self.service.version = "8u482b08"
+        third = self.prefix.run_launcher(answers=["no"])
+        self.assertEqual([box.caption for box in third.boxes], [TEXTS["en"]["newJava"][0]])
+        self.assertStartedApplication(third, folder)
+        self.assertEqual(self.service.requests, [("HEAD", rig.API_PATH)] * 2)
+        self.assertRegex(self.prefix.launcher_log(), r"(?s) update-check asked=remembered-newer\r\n.* probe .*\r\n"
+                                                     r".* newest version=8u482b08 verdict=newer\r\n"
+                                                     r".* question asked=newJava offered=8u482b08 ")
 
     def test_a_services_wait_is_obeyed(self):
         self.service.probe, self.service.probe_status = "status", 503
