@@ -15,6 +15,7 @@
 #include "installation/protected_folder.h"
 #include "installation/windows_installer.h"
 #include "registry/registry.h"
+#include "registry/runtime_records.h"
 #include "update/part_file.h"
 #include "update/release_probe.h"
 
@@ -220,7 +221,7 @@ TEST(Handles, TheUpdateStageAndTheReadersReleaseEverythingTheyOpen)
               ERROR_SUCCESS);
     RegCloseKey(key);
     const auto oneRound = [&record] {
-        EXPECT_EQ(findjavaVersionReg(), "8u432b06");
+        EXPECT_EQ(findjavaVersionReg(false), "8u432b06");
         EXPECT_EQ(queryRegistry(record, "Path", HKEY_LOCAL_MACHINE), "C:\\jre\\");
         (void)queryRegistry(record, "Missing", HKEY_LOCAL_MACHINE);
         (void)queryRegistry(R"(SOFTWARE\NoSuchKey)", "Path", HKEY_LOCAL_MACHINE);

@@ -1,6 +1,6 @@
 // The elevation test, and the sizes and values of the platform records and flags that the
 // launcher fills by name.
-#include "launcher/launch_paths.h"
+#include "platform/launch_paths.h"
 #include "launcher/launcher.h"
 #include "launcher/policy.h"
 

@@ -2,6 +2,7 @@
 // the records it needs and removes the runtime records again.
 #include "registry/install_failures.h"
 #include "registry/registry.h"
+#include "registry/runtime_records.h"
 
 #include <gtest/gtest.h>
 
@@ -64,15 +65,15 @@ class RegistryReaders : public ::testing::Test {
 
 TEST_F(RegistryReaders, NoRuntimeRecordsMeansNoVersion)
 {
-    EXPECT_EQ(findjavaVersionReg(), "");
+    EXPECT_EQ(findjavaVersionReg(false), "");
     createKey(runtimeRecords);
-    EXPECT_EQ(findjavaVersionReg(), "");
+    EXPECT_EQ(findjavaVersionReg(false), "");
 }
 
 TEST_F(RegistryReaders, TheInstalledRuntimeIsReportedInLetterForm)
 {
     createKey(std::string(runtimeRecords) + R"(\8.0.292.10\hotspot\MSI)");
-    EXPECT_EQ(findjavaVersionReg(), "8u292b10");
+    EXPECT_EQ(findjavaVersionReg(false), "8u292b10");
 }
 
 TEST_F(RegistryReaders, TheHighestJava8RuntimeWinsWhateverTheRegistryListsFirst)
@@ -84,7 +85,7 @@ TEST_F(RegistryReaders, TheHighestJava8RuntimeWinsWhateverTheRegistryListsFirst)
     }
     // A long name that is no version is read past.
     createKey(std::string(runtimeRecords) + "\\" + std::string(200, '9'));
-    EXPECT_EQ(findjavaVersionReg(), "8u432b06");
+    EXPECT_EQ(findjavaVersionReg(false), "8u432b06");
 }
 
 TEST_F(RegistryReaders, OnlyOtherMajorsOrNoVersionsMeanNoRuntime)
@@ -92,7 +93,7 @@ TEST_F(RegistryReaders, OnlyOtherMajorsOrNoVersionsMeanNoRuntime)
     for (const char* name : {"11.0.25.9", "17.0.13.11", "latest"}) {
         createKey(std::string(runtimeRecords) + "\\" + name);
     }
-    EXPECT_EQ(findjavaVersionReg(), "");
+    EXPECT_EQ(findjavaVersionReg(false), "");
 }
 
 TEST_F(RegistryReaders, AStringValueIsReadUpToItsNul)
@@ -214,11 +215,11 @@ TEST_F(RegistryReaders, EveryKeyThatIsOpenedIsClosedAgain)
     createKey(std::string(runtimeRecords) + R"(\8.0.432.6)");
     setValue(scratchKey, "Path", REG_SZ, withNul("x"));
     // Warm up once, so that lazily created handles of the platform are not counted.
-    (void)findjavaVersionReg();
+    (void)findjavaVersionReg(false);
     (void)queryRegistry(scratchKey, "Path", HKEY_LOCAL_MACHINE);
     const HANDLE before = nextHandleValue();
     for (int i = 0; i < 50; ++i) {
-        (void)findjavaVersionReg();
+        (void)findjavaVersionReg(false);
         (void)queryRegistry(scratchKey, "Path", HKEY_LOCAL_MACHINE);
         (void)queryRegistry(scratchKey, "Missing", HKEY_LOCAL_MACHINE);
         (void)queryRegistry(R"(SOFTWARE\NoSuchKey)", "Path", HKEY_LOCAL_MACHINE);

@@ -124,6 +124,7 @@ TEST(LastResponseHeader, OnlyAStatusLineAtALinesStartBeginsAResponse)
              {"bytes 500-999/1000", 500, 1000},
              {"Bytes 0-9/*", 0, -1},
              {"bytes */1000", -1, -1},
+             {"bytes /1000", -1, -1},
              {"500-999/1000", -1, -1},
              {"bytes 500", -1, -1},
              {"bytes 500-999/999", -1, -1},

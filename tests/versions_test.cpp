@@ -1,4 +1,6 @@
 // Conversions between the letter form and the dotted form of runtime versions.
+#include "platform/pe_machine.h"
+#include "versions/runtime_choice.h"
 #include "versions/runtime_line.h"
 #include "versions/versions.h"
 #include "versions_reference.h"
@@ -157,5 +159,78 @@ TEST(RuntimeLine, EachLineHasItsServicePathPackageNameAndRecords)
     }
     for (const char* unknown : {"", "x32", "X64", "arm64"}) {
         EXPECT_EQ(runtimeLineFor(unknown), nullptr) << unknown;
+    }
+}
+
+namespace {
+
+// The start of an executable: "MZ", the PE header's offset at 0x3C, "PE\0\0" and the machine there.
+std::string executableStart(unsigned machine, unsigned long long offset = 0x80, std::size_t size = 0x200)
+{
+    std::string bytes(size, '\0');
+    bytes.replace(0, 2, "MZ");
+    for (unsigned i = 0; i < 4; ++i) {
+        bytes[0x3C + i] = static_cast<char>((offset >> (8U * i)) & 0xFFU);
+    }
+    if (offset + 6 <= size) {
+        bytes.replace(offset, 4, std::string("PE\0\0", 4));
+        bytes[offset + 4] = static_cast<char>(machine & 0xFFU);
+        bytes[offset + 5] = static_cast<char>(machine >> 8U);
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST(RuntimeLine, AUsersRuntimeIsTheLinesByItsExecutablesMachine)
+{
+    const std::string x64 = executableStart(0x8664);
+    std::string noSignature = x64;
+    noSignature[0x80] = 'X';
+    for (const auto& [row, bytes, machine] : std::initializer_list<std::tuple<const char*, std::string, unsigned>>{
+             {"x86", executableStart(0x014C), peMachineX86},
+             {"x64", x64, peMachineX64},
+             {"ARM64", executableStart(0xAA64), peMachineArm64},
+             {"truncated within the PE header", x64.substr(0, 0x84), 0},
+             {"truncated before the offset", x64.substr(0, 0x3E), 0},
+             {"no PE\\0\\0", noSignature, 0},
+             {"not MZ", "ZM" + x64.substr(2), 0},
+             {"an offset past the end", executableStart(0x8664, 0x1000), 0},
+             {"an offset that wraps", executableStart(0x8664, 0xFFFFFFFF), 0},
+             {"nothing", "", 0}}) {
+        EXPECT_EQ(peMachine(bytes), machine) << row;
+    }
+    EXPECT_EQ(runtimeLineFor("x86")->executableMachine, peMachineX86);
+    EXPECT_EQ(runtimeLineFor("x64")->executableMachine, peMachineX64);
+}
+
+TEST(RuntimeChoice, TheHigherOfTheMachinesAndTheUsersTheMachinesAtTheSameVersion)
+{
+    const struct {
+        const char* row;
+        const char* machine;
+        const char* user;
+        bool elevated;
+        const char* chosen;
+        RuntimeScope scope;
+        bool leftOut;
+    } cases[] = {
+        {"the machine's only", "8.0.472.8", "", false, "8.0.472.8", RuntimeScope::machine, false},
+        {"the user's only", "", "8.0.472.8", false, "8.0.472.8", RuntimeScope::user, false},
+        {"the user's is higher", "8.0.462.7", "8.0.472.8", false, "8.0.472.8", RuntimeScope::user, false},
+        {"the machine's is higher", "8.0.472.8", "8.0.462.7", false, "8.0.472.8", RuntimeScope::machine, false},
+        {"the same version", "8.0.472.8", "8.0.472.8", false, "8.0.472.8", RuntimeScope::machine, false},
+        {"the same version written otherwise", "8.0.472.8", "8.0.472.08", false, "8.0.472.8",
+         RuntimeScope::machine, false},
+        {"elevated: the user's is left out", "8.0.462.7", "8.0.472.8", true, "8.0.462.7", RuntimeScope::machine,
+         true},
+        {"elevated: the user's only", "", "8.0.472.8", true, "", RuntimeScope::machine, true},
+        {"none", "", "", false, "", RuntimeScope::machine, false},
+    };
+    for (const auto& row : cases) {
+        const RuntimeChoice choice = chooseInstalledRuntime(row.machine, row.user, row.elevated);
+        EXPECT_EQ(choice.dotted, row.chosen) << row.row;
+        EXPECT_EQ(choice.scope, row.scope) << row.row;
+        EXPECT_EQ(choice.userLeftOut, row.leftOut) << row.row;
     }
 }

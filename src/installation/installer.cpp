@@ -14,6 +14,7 @@
 #include "registry/check_record.h"
 #include "registry/install_failures.h"
 #include "registry/registry.h"
+#include "registry/runtime_records.h"
 #include "trusted_publisher.h"
 #include "update/part_file.h"
 #include "versions/versions.h"
@@ -168,7 +169,7 @@ UpdateResult callJavaAPI(std::string& version, const std::string& apiUrl, const 
                  {{"version", version}, {"count", std::to_string(count)}, {"why", result.why}});
     } else if (result.outcome == UpdateOutcome::installed) {
         clearFailedInstallations();
-        version = findjavaVersionReg();
+        version = findjavaVersionReg(options.elevated);
         rememberInstalledVersion(version);
     }
     return result;

@@ -4,7 +4,7 @@
 
 #include "diagnostics/log.h"
 #include "installation/runtime_in_use.h"
-#include "launch_paths.h"
+#include "platform/launch_paths.h"
 #include "launcher.h"
 #include "network/connection.h"
 #include "network/proxy_choice.h"
@@ -13,10 +13,10 @@
 #include "prompts/prompt_flow.h"
 #include "registry/install_failures.h"
 #include "registry/registry.h"
+#include "registry/runtime_records.h"
 #include "run_record.h"
 #include "update_check.h"
 #include "update_lock.h"
-#include "versions/runtime_line.h"
 #include "versions/versions.h"
 
 #include <windows.h>
@@ -25,29 +25,18 @@
 
 namespace {
 
-const char* const runtimeKeySuffix = R"(\hotspot\MSI)";
 const char* const pathValueName = "Path";
 // Where the application's own (32-bit) installer records its folder, whichever runtime line the
 // launcher serves.
 const char* const applicationKey = R"(SOFTWARE\WOW6432Node\Marveth\KLV)";
-constexpr unsigned long registryPathBytes = 1024;
 // Both class-path entries are relative to the application's folder, the working directory.
 const char* const applicationArguments = R"(-cp RXTXcomm.jar;bin\de\norvel\KLV\KLV\KLV.jar main.klv)";
 
-// The runtime's folder, as its record of version (dotted) gives it, read in the 64-bit view,
-// which holds the 32-bit one's records below WOW6432Node.
-std::string runtimeFolderOf(const std::string& dotted)
-{
-    const std::string javaKey =
-        builtRuntimeLine().runtimeRecords + std::string("\\") + dotted + runtimeKeySuffix;
-    return queryRegistryText(javaKey, pathValueName, HKEY_LOCAL_MACHINE, registryPathBytes, KEY_WOW64_64KEY);
-}
-
 // True when a program runs from the installed runtime: its upgrade would replace files that the
 // program holds, and Windows Installer would offer to close it. The next start offers it again.
-bool installedRuntimeInUse()
+bool installedRuntimeInUse(const std::string& folder)
 {
-    const RuntimeUse use = findRuntimeInUse(runtimeFolderOf(letToDot(javaVerReg)));
+    const RuntimeUse use = findRuntimeInUse(folder);
     if (use.state == RuntimeUse::State::inUse) {
         logEvent("not-offered", {{"reason", "runtime-in-use"},
                                  {"process", use.process},
@@ -63,7 +52,7 @@ bool installedRuntimeInUse()
 
 // The service offers a newer version than is installed (or none is installed). Returns what
 // winUI returns, or 0 without a question, with the installed runtime to start.
-int offerUpdate(const ProxyChoice& proxy)
+int offerUpdate(const ProxyChoice& proxy, bool elevated)
 {
     const FailedInstallations failures = readFailedInstallations();
     if (failures.count > 0 && failures.version != javaVerURL) {
@@ -81,19 +70,20 @@ int offerUpdate(const ProxyChoice& proxy)
     UpdateLock lock(nullptr, nullptr);
     const bool ownTurn = takeUpdateTurn(lock);
     // Another launcher may have asked and installed meanwhile: what is installed now counts.
-    javaVerReg = findjavaVersionReg();
+    javaVerReg = findjavaVersionReg(elevated);
     if (!ownTurn || (!javaVerReg.empty() && !isNewerVersion(javaVerURL, javaVerReg))) {
         logEvent("not-offered", {{"version", javaVerURL}, {"installed-meanwhile", javaVerReg}});
         return 0;
     }
-    if (!javaVerReg.empty() && installedRuntimeInUse()) {
+    const std::string installedFolder =
+        javaVerReg.empty() ? std::string() : runtimeFolderOf(letToDot(javaVerReg), elevated).folder;
+    if (!javaVerReg.empty() && installedRuntimeInUse(installedFolder)) {
         return 0;
     }
     // A question and an installation are slow anyway; the log is open for them, and Windows
     // Installer's log goes beside it.
     openRunLog();
-    return winUI(javaVerReg.empty() ? 0 : 1, proxy,
-                 javaVerReg.empty() ? std::string() : runtimeFolderOf(letToDot(javaVerReg)));
+    return winUI(javaVerReg.empty() ? 0 : 1, proxy, installedFolder);
 }
 
 int runLaunchSequence(const UpdatePolicy& policy)
@@ -106,8 +96,16 @@ int runLaunchSequence(const UpdatePolicy& policy)
         return recordEnd("no-application", reportNoApplication());
     }
 
-    javaVerReg = findjavaVersionReg();
-    logEvent("installed", {{"version", javaVerReg.empty() ? "none" : javaVerReg}});
+    // An elevated launcher passes its elevation on; it never asks for elevation itself.
+    const bool elevated = IsRunAsAdmin();
+    const InstalledRuntime installed = findInstalledRuntime(elevated);
+    javaVerReg = installed.version;
+    logEvent("installed", {{"version", javaVerReg.empty() ? "none" : javaVerReg},
+                           {"scope", javaVerReg.empty() ? "none" : scopeName(installed.scope)}});
+    if (!installed.userLeftOut.empty()) {
+        // Unelevated programs of the user can change that record and folder.
+        logEvent("runtime-left-out", {{"scope", "user"}, {"version", installed.userLeftOut}, {"reason", "elevated"}});
+    }
     SHELLEXECUTEINFOA sei{};
 
     serviceUrl = policy.serviceUrl;
@@ -121,7 +119,7 @@ int runLaunchSequence(const UpdatePolicy& policy)
     ProxyChoice proxy;
     const bool newer = policy.updateCheck && newerRuntimeOffered(policy, proxy);
     // Without a question, the log waits until the application has been started.
-    if (newer && offerUpdate(proxy) == 1) {
+    if (newer && offerUpdate(proxy, elevated) == 1) {
         return recordEnd("not-started", 1);
     }
     if (javaVerDot.empty()) {
@@ -131,10 +129,11 @@ int runLaunchSequence(const UpdatePolicy& policy)
 
     // Without a runtime folder the shell would resolve a relative bin\javaw.exe against the
     // current folder, so whoever controls that folder would choose what runs.
-    const std::string runtimeFolder = runtimeFolderOf(javaVerDot);
-    const std::string javaPath = javawBelow(runtimeFolder);
+    const RuntimeFolder runtime = runtimeFolderOf(javaVerDot, elevated);
+    const std::string javaPath = javawBelow(runtime.folder);
     logEvent("runtime", {{"version", javaVerDot.empty() ? "none" : javaVerDot},
-                         {"folder", runtimeFolder},
+                         {"folder", runtime.folder},
+                         {"scope", scopeName(runtime.scope)},
                          {"usable", javaPath.empty() ? "no" : "yes"}});
     if (javaPath.empty()) {
         return recordEnd("no-runtime", reportNoRuntime());
@@ -146,8 +145,7 @@ int runLaunchSequence(const UpdatePolicy& policy)
     // when this process ends. The launcher ends right after this call, so the shell must finish
     // the start before it returns (SEE_MASK_NOASYNC) rather than on a thread of its own.
     sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
-    // An elevated launcher passes its elevation on; it never asks for elevation itself.
-    sei.lpVerb = IsRunAsAdmin() ? "runas" : "open";
+    sei.lpVerb = elevated ? "runas" : "open";
     sei.lpFile = javaPath.c_str();
     sei.lpParameters = finalArgs.c_str();
     sei.lpDirectory = klvPath.c_str();

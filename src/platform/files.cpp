@@ -79,3 +79,20 @@ bool isPlainFile(HANDLE file)
            && GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)) != FALSE
            && standard.NumberOfLinks == 1;
 }
+
+std::string readFileStart(const std::string& path, unsigned long maxBytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    // Only a file on a disk: a pipe's read (\\.\pipe\...) could wait for ever.
+    std::string bytes(maxBytes, '\0');
+    DWORD read = 0;
+    const bool done = GetFileType(file) == FILE_TYPE_DISK
+                      && ReadFile(file, bytes.data(), static_cast<DWORD>(maxBytes), &read, nullptr) != FALSE;
+    (void)CloseHandle(file);
+    bytes.resize(done ? read : 0);
+    return bytes;
+}

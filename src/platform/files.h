@@ -27,3 +27,7 @@ bool isFolderItself(HANDLE handle);
 // True when file is a plain file of one name: not a link (a symbolic link, a junction), not a
 // folder, and not a second name of another file, any of which could carry writes elsewhere.
 bool isPlainFile(HANDLE file);
+
+// The first bytes of the file at path, at most maxBytes of them; empty when it cannot be read.
+// The file is opened for reading only, sharing every access, so that nothing waits for it.
+std::string readFileStart(const std::string& path, unsigned long maxBytes);

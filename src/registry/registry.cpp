@@ -3,9 +3,6 @@
 // in the paths.
 #include "registry.h"
 
-#include "versions/runtime_line.h"
-#include "versions/versions.h"
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -17,30 +14,12 @@ namespace {
 constexpr DWORD registryBufferSize = 1024;
 // A machine has a handful of runtimes; a key with more subkeys than this is not one of
 // the runtime installer's records, and reading on would only cost time.
-constexpr DWORD mostRuntimeRecords = 4096;
+constexpr DWORD mostSubkeys = 4096;
 
 // Registry data need not end in a NUL; never read past what was returned.
 std::string textUpToNul(const char* buffer, DWORD size)
 {
     return {buffer, strnlen(buffer, size)};
-}
-
-// Every subkey name below key that fits the buffer; longer names cannot be versions.
-std::vector<std::string> subkeyNames(HKEY key)
-{
-    std::vector<std::string> names;
-    char subKeyBuffer[registryBufferSize];
-    for (DWORD index = 0; index < mostRuntimeRecords; ++index) {
-        DWORD subKeyBufferSize = registryBufferSize;
-        const LSTATUS status =
-            RegEnumKeyExA(key, index, subKeyBuffer, &subKeyBufferSize, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_SUCCESS) {
-            names.push_back(textUpToNul(subKeyBuffer, subKeyBufferSize));
-        } else if (status != ERROR_MORE_DATA) {
-            break; // ERROR_NO_MORE_ITEMS, or the key went away
-        }
-    }
-    return names;
 }
 
 // Reads value's raw data of at most maxBytes; false when it is missing or longer.
@@ -61,6 +40,23 @@ bool readData(HKEY key, const std::string& value, unsigned long maxBytes, std::v
 
 } // namespace
 
+std::vector<std::string> subkeyNames(HKEY key)
+{
+    std::vector<std::string> names;
+    char subKeyBuffer[registryBufferSize];
+    for (DWORD index = 0; index < mostSubkeys; ++index) {
+        DWORD subKeyBufferSize = registryBufferSize;
+        const LSTATUS status =
+            RegEnumKeyExA(key, index, subKeyBuffer, &subKeyBufferSize, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_SUCCESS) {
+            names.push_back(textUpToNul(subKeyBuffer, subKeyBufferSize));
+        } else if (status != ERROR_MORE_DATA) {
+            break; // ERROR_NO_MORE_ITEMS, or the key went away
+        }
+    }
+    return names;
+}
+
 const char* const launcherStateKey = R"(Software\Marveth\KLV\Launcher)";
 
 RegistryKey openLauncherStateForWriting()
@@ -72,20 +68,6 @@ RegistryKey openLauncherStateForWriting()
         key = nullptr;
     }
     return {key, &RegCloseKey};
-}
-
-std::string findjavaVersionReg()
-{
-    // The 64-bit view, which holds the WOW6432Node key of the 32-bit one: the line's records
-    // are read where its installer writes them, and a runtime of the other line is not seen.
-    const RegistryKey key =
-        openKeyForReading(HKEY_LOCAL_MACHINE, builtRuntimeLine().runtimeRecords, KEY_WOW64_64KEY);
-    if (!key) {
-        return {};
-    }
-    // The registry lists names in text order, so the first name is neither the newest runtime
-    // nor necessarily a Java 8 one: choose by number among the Java 8 records.
-    return dotToLet(highestJava8Version(subkeyNames(key.get())));
 }
 
 std::string queryRegistry(const std::string& key, const std::string& value, const HKEY& registryHive)

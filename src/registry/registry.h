@@ -28,16 +28,16 @@ bool readNumber(HKEY key, const std::string& value, unsigned long& number);
 // other type or longer data.
 std::vector<std::string> readTextList(HKEY key, const std::string& value, unsigned long maxBytes);
 
+// Every subkey name below key (at most a few thousand) that fits a buffer of 1024 bytes; longer
+// names are skipped.
+std::vector<std::string> subkeyNames(HKEY key);
+
 // The launcher's own per-user key, HKCU\Software\Marveth\KLV\Launcher, where it remembers what
 // it learnt: failed installations and update checks.
 extern const char* const launcherStateKey;
 
 // That key opened for writing and reading its values, created as needed; empty when it cannot be.
 RegistryKey openLauncherStateForWriting();
-
-// The installed runtime's version in letter form: the highest Java 8 version among the
-// runtime records' subkeys; empty when none is installed.
-std::string findjavaVersionReg();
 
 // The text stored in value under registryHive\key (REG_SZ, or REG_EXPAND_SZ unexpanded), up to
 // its first NUL and at most 1024 bytes; empty on any failure and for data of any other type.

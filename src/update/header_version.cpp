@@ -77,7 +77,7 @@ ContentRange contentRange(const std::string& value)
     };
     const long long first = readNumber();
     const long long last = first >= 0 && skip('-') ? readNumber() : -1;
-    if (last < first || !skip('/')) {
+    if (first < 0 || last < first || !skip('/')) {
         return {};
     }
     // The length may be unknown to the server ("*").

@@ -2,6 +2,7 @@
 #include "runtime_line.h"
 
 #include "klv-build-choices.h"
+#include "platform/pe_machine.h"
 
 #include <algorithm>
 #include <iterator>
@@ -12,9 +13,9 @@ namespace {
 // for the x86 path, and no newer 32-bit runtime will come. The 64-bit line goes on.
 const RuntimeLine lines[] = {
     {"x86", "/v3/installer/latest/8/ga/windows/x86/jre/hotspot/normal/eclipse",
-     "OPENJDK8U-jre_x86-32_windows_hotspot_", R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE)"},
+     "OPENJDK8U-jre_x86-32_windows_hotspot_", R"(SOFTWARE\WOW6432Node\Eclipse Adoptium\JRE)", peMachineX86},
     {"x64", "/v3/installer/latest/8/ga/windows/x64/jre/hotspot/normal/eclipse",
-     "OpenJDK8U-jre_x64_windows_hotspot_", R"(SOFTWARE\Eclipse Adoptium\JRE)"},
+     "OpenJDK8U-jre_x64_windows_hotspot_", R"(SOFTWARE\Eclipse Adoptium\JRE)", peMachineX64},
 };
 
 const char* const adoptiumService = "https://api.adoptium.net";

@@ -13,6 +13,9 @@ struct RuntimeLine {
     // The key of the installer's per-machine records below HKLM, as a 64-bit program names it:
     // a 32-bit package's records lie in the 32-bit view, reached through WOW6432Node.
     const char* runtimeRecords;
+    // The PE machine of the line's javaw.exe (pe_machine.h's numbers): how a runtime installed
+    // for one user, whose records both lines share, is told to be of this line.
+    unsigned executableMachine;
 };
 
 // The line of arch ("x86" or "x64"); nullptr for any other name.
