@@ -9,7 +9,7 @@ import time
 from pathlib import Path
 
 from rig import (APPLICATION_DIR, APPLICATION_KEY, AS_USER, BOXWATCH, BUILD_DIR, JAVAW, LAUNCHER, POLICY_KEY,
-                 RUNTIME_RECORDS, RUNTIME_RECORDS_X64, _quiet_env, runtime_folder, windows_path)
+                 RUNTIME_RECORDS, RUNTIME_RECORDS_X64, USER_RUNTIME_RECORDS, _quiet_env, runtime_folder, windows_path)
 from wine_trace import Box, Run, flashed_windows, parse_shell_calls
 
 
@@ -90,15 +90,20 @@ class Prefix:
             time.sleep(1)
         raise AssertionError(f"regedit could not import {lines}")
 
-    def install_runtime(self, dotted, arch="x86"):
+    def install_runtime(self, dotted, arch="x86", for_user=False):
         """Writes the records the runtime's installer of that line leaves, and puts the stand-in
-        javaw.exe into the runtime's folder. Returns the folder."""
+        javaw.exe (a 64-bit executable) into the runtime's folder. Returns the folder. for_user:
+        as the installer's "just for me" leaves them, below the user's own program folder, with
+        the records under HKCU, where both lines write."""
         folder = runtime_folder(dotted, arch)
+        if for_user:
+            user = next(p.name for p in self.windows_to_unix(r"C:\users").iterdir() if p.name != "Public")
+            folder = rf"C:\users\{user}\AppData\Local\Programs\Eclipse Adoptium\jre-{dotted}-hotspot" + "\\"
         bin_dir = self.windows_to_unix(folder + "bin")
         bin_dir.mkdir(parents=True, exist_ok=True)
         shutil.copy(JAVAW, bin_dir / "javaw.exe")
         escaped = folder.replace("\\", "\\\\")
-        records = RUNTIME_RECORDS if arch == "x86" else RUNTIME_RECORDS_X64
+        records = USER_RUNTIME_RECORDS if for_user else RUNTIME_RECORDS if arch == "x86" else RUNTIME_RECORDS_X64
         self.import_registry([f"[{records}\\{dotted}\\hotspot\\MSI]", f'"Path"="{escaped}"'])
         return folder
 

@@ -138,6 +138,42 @@ class SeveralRuntimes(LaunchScenario):
         self.assertStartedApplication(run, folder)
 
 
+class RuntimeInstalledForOneUser(LaunchScenario):
+    """The vendor's installer, "just for me", records the runtime under HKCU, where both lines'
+    records stand side by side: only the executable's machine tells the line."""
+    arch = "x64"
+    offered = "8u492b09"
+
+    def assertNoRuntimeFound(self, run):
+        self.assertEqual([box.caption for box in run.boxes],
+                         [TEXTS["en"]["noJava"][0], TEXTS["en"]["noRunJava"][0]])
+        self.assertEqual(run.exit_code, 1)
+        self.assertEqual(run.shell_calls, [])
+        self.assertIsNone(self.prefix.javaw_record(wait_seconds=1))
+
+    def test_the_users_runtime_starts_but_never_for_an_elevated_launcher(self):
+        folder = self.prefix.install_runtime("8.0.492.9", for_user=True)
+        run = self.prefix.run_launcher(launcher=rig.LAUNCHER_X64)
+        self.assertEqual(run.boxes, [])
+        self.assertStartedApplication(run, folder)
+        log = self.prefix.launcher_log()
+        self.assertIn(" installed version=8u492b09 scope=user\r\n", log)
+        self.assertIn(f' runtime version=8.0.492.9 folder="{folder}" scope=user usable=yes\r\n', log)
+        # Elevated, the launcher would pass its rights on to what the user's programs can change.
+        self.prefix.record.unlink()
+        self.assertNoRuntimeFound(self.prefix.run_launcher(answers=["no", "ok"], elevated=True,
+                                                           launcher=rig.LAUNCHER_X64))
+        self.assertIn(" runtime-left-out scope=user version=8.0.492.9 reason=elevated\r\n",
+                      self.prefix.launcher_log())
+
+    def test_a_users_64_bit_runtime_is_not_the_32_bit_lines(self):
+        self.service.close()
+        self.service = rig.ReleaseService(self.offered, arch="x86")
+        self.addCleanup(self.service.close)
+        self.prefix.install_runtime("8.0.492.9", for_user=True)  # the stand-in javaw.exe is 64-bit
+        self.assertNoRuntimeFound(self.prefix.run_launcher(answers=["no", "ok"]))
+
+
 class CannotStart(LaunchScenario):
     """Nothing is started from a folder the launcher does not know: the user is told instead."""
 
