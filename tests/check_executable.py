@@ -1,7 +1,9 @@
 """Checks the built launcher as Windows will see it: a PE32+ x86-64 console program that
-imports only DLLs shipped with Windows and carries its manifest and version resource."""
+imports only DLLs shipped with Windows, loads at start only those that every start needs, and
+carries its manifest and version resource."""
 
 import re
+import struct
 import subprocess
 import sys
 import unittest
@@ -12,6 +14,11 @@ EXECUTABLE = Path(sys.argv.pop(1) if len(sys.argv) > 1 else "klv-launcher.exe")
 WINDOWS_DLLS = {"advapi32.dll", "bcrypt.dll", "crypt32.dll", "kernel32.dll", "msvcrt.dll", "shell32.dll",
                 "user32.dll", "ws2_32.dll", "secur32.dll", "iphlpapi.dll", "wldap32.dll", "ole32.dll",
                 "wintrust.dll", "winhttp.dll"}
+# What every start needs: the registry, the shell's start of javaw.exe, the message boxes.
+LOADED_AT_START = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "shell32.dll", "user32.dll"}
+# What only a check, a download or an installation needs, loaded at the first call.
+LOADED_WHEN_FIRST_USED = {"bcrypt.dll": "BCryptHashData", "crypt32.dll": "CertGetNameStringA",
+                          "ws2_32.dll": "WSAStartup"}
 SUPPORTED_OS = {
     "Vista": "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
     "7": "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
@@ -19,6 +26,40 @@ SUPPORTED_OS = {
     "8.1": "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
     "10": "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
 }
+
+
+def delay_imports(image):
+    """The delay-import descriptors of a PE32+ image, found by their shape (the linker leaves the
+    data directory's entry empty): attributes 1 (RVAs), the DLL's name, and a name table. Returns
+    each DLL's name with the functions it is asked for."""
+    header = struct.unpack_from("<I", image, 0x3C)[0]
+    count, optional_size = struct.unpack_from("<H", image, header + 6)[0], struct.unpack_from("<H", image, header + 20)[0]
+    table = header + 24 + optional_size
+    sections = [struct.unpack_from("<IIII", image, table + 40 * i + 8) for i in range(count)]
+
+    def offset(rva):
+        for size, address, raw_size, raw in sections:
+            if address <= rva < address + min(size, raw_size):
+                return raw + rva - address
+        return None
+
+    def text(rva):
+        at = offset(rva)
+        return image[at:image.index(b"\0", at)].decode("ascii", "replace") if at is not None else ""
+
+    found = {}
+    for _, _, raw_size, raw in sections:
+        for at in range(raw, raw + raw_size - 32, 4):
+            attributes, name, module, iat, names, _, _, stamp = struct.unpack_from("<8I", image, at)
+            dll = text(name).lower() if attributes == 1 and stamp == 0 and module and iat and names else ""
+            if not dll.endswith(".dll") or offset(names) is None:
+                continue
+            functions, thunk = [], offset(names)
+            while struct.unpack_from("<Q", image, thunk)[0]:
+                functions.append(text(struct.unpack_from("<Q", image, thunk)[0] + 2))
+                thunk += 8
+            found[dll] = functions
+    return found
 
 
 class Executable(unittest.TestCase):
@@ -35,8 +76,14 @@ class Executable(unittest.TestCase):
 
     def test_imports_only_dlls_that_ship_with_windows(self):
         imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", self.headers)}
-        self.assertIn("shell32.dll", imported)
-        self.assertLessEqual(imported, WINDOWS_DLLS)
+        self.assertEqual(imported, LOADED_AT_START)
+        self.assertLessEqual(imported | set(delay_imports(self.image)), WINDOWS_DLLS)
+
+    def test_loads_what_only_a_check_or_an_installation_needs_when_first_used(self):
+        late = delay_imports(self.image)
+        self.assertEqual(set(late), set(LOADED_WHEN_FIRST_USED))
+        for dll, function in LOADED_WHEN_FIRST_USED.items():
+            self.assertIn(function, late[dll], dll)
 
     def test_carries_the_manifest(self):
         manifest = re.search(rb"<assembly.*?</assembly>", self.image, re.S)

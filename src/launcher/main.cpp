@@ -4,6 +4,7 @@
 
 #include "diagnostics/log.h"
 #include "installation/runtime_in_use.h"
+#include "platform/late_libraries.h"
 #include "platform/launch_paths.h"
 #include "launcher.h"
 #include "network/connection.h"
@@ -173,6 +174,10 @@ int runLaunchSequence(const UpdatePolicy& policy)
 
 int main()
 {
+    // Before anything could call into a DLL that is loaded late.
+    loadLateLibrariesFromSystemFolder([](const char* dll, unsigned long error) {
+        logEvent("library", {{"name", dll}, {"result", "not loaded"}, {"error", std::to_string(error)}});
+    });
     // The network is set up only where the update check needs it.
     const UpdatePolicy policy = readUpdatePolicy(apiUrl);
     recordStart();

@@ -278,12 +278,19 @@ class InstallerTrust(UpdateScenario):
         self.assertDownloadsEmpty()
 
     def test_a_package_of_another_publisher_or_an_older_version_is_never_run(self):
-        for name, package, refusal in (
+        for name, package, refusal, overrides in (
                 ("another publisher", standin_msi.build(self.offered_dotted, publisher="Other Signing Corp"),
-                 'signer="Other Signing Corp" verdict=refused'),
+                 'signer="Other Signing Corp" verdict=refused', None),
                 ("an older version", standin_msi.build("8.0.422.5"),
-                 "product-version=8.0.422.5 offered=8u472b08 verdict=refused")):
+                 "product-version=8.0.422.5 offered=8u472b08 verdict=refused", None),
+                # crypt32.dll is loaded only for the package's check; where it cannot be, the check
+                # fails, and nothing crashes.
+                ("crypt32.dll that cannot be loaded", standin_msi.build(self.offered_dotted),
+                 " signer=none verdict=refused\r\n", "mscoree,mshtml,crypt32=")):
             with self.subTest(name):
+                self.prefix.extra_env.pop("WINEDLLOVERRIDES", None)
+                if overrides:
+                    self.prefix.extra_env["WINEDLLOVERRIDES"] = overrides
                 self.service.installer = package.read_bytes()
                 run = self.prefix.run_launcher(answers=["yes", "ok"])
                 self.assertBoxes(run, ["noJava", "errorJava"])

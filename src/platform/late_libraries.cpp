@@ -1,0 +1,118 @@
+// The delay-load helper's hooks. The helper would load a DLL with LoadLibrary and its bare name,
+// which searches the launcher's own folder and the current one first: a DLL planted there would
+// run inside the launcher. So the notification before the load loads it from the system folder
+// itself. Where that fails, the helper would raise an exception at the call (a crash); instead
+// the launcher's own module stands in for the DLL, none of whose functions it exports, and each
+// function is then answered by a stand-in that fails the way its DLL's functions fail.
+#include "late_libraries.h"
+
+#include "ascii_case.h"
+#include "system_library.h"
+
+#include <windows.h>
+
+#include <delayimp.h>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+constexpr long statusNotFound = static_cast<long>(0xC0000225L); // STATUS_NOT_FOUND
+constexpr std::intptr_t socketError = -1;                       // SOCKET_ERROR, INVALID_SOCKET
+
+struct LateFailure {
+    const char* dll;
+    std::intptr_t result;
+};
+
+const LateFailure lateFailures[] = {
+    {"crypt32.dll", 0},
+    {"bcrypt.dll", statusNotFound},
+    {"ws2_32.dll", socketError},
+};
+
+void (*reportNotLoaded)(const char*, unsigned long) = nullptr;
+
+// The stand-ins take no parameters: on x86-64 the caller removes whatever it passed.
+std::intptr_t WINAPI failingCrypt32()
+{
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return lateLibraryFailure("crypt32.dll");
+}
+
+std::intptr_t WINAPI failingBcrypt()
+{
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return lateLibraryFailure("bcrypt.dll");
+}
+
+std::intptr_t WINAPI failingWinsock()
+{
+    // WSAStartup reports its error as its result; the others through WSAGetLastError.
+    constexpr DWORD winsockNotReady = 10091; // WSASYSNOTREADY
+    SetLastError(winsockNotReady);
+    return lateLibraryFailure("ws2_32.dll");
+}
+
+std::intptr_t WINAPI failingOther()
+{
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return 0;
+}
+
+FARPROC standInFor(const char* dll)
+{
+    const std::string name = dll != nullptr ? dll : "";
+    const auto standIn = sameIgnoringCase(name, "crypt32.dll")  ? &failingCrypt32
+                         : sameIgnoringCase(name, "bcrypt.dll") ? &failingBcrypt
+                         : sameIgnoringCase(name, "ws2_32.dll") ? &failingWinsock
+                                                                : &failingOther;
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(standIn));
+}
+
+HMODULE ownModule()
+{
+    return GetModuleHandleA(nullptr);
+}
+
+FARPROC WINAPI notifyHook(unsigned notification, PDelayLoadInfo info)
+{
+    if (notification == dliNotePreLoadLibrary) {
+        LibraryHandle library = loadSystemLibrary(info->szDll);
+        if (library) {
+            return reinterpret_cast<FARPROC>(library.release());
+        }
+        if (reportNotLoaded != nullptr) {
+            reportNotLoaded(info->szDll, GetLastError());
+        }
+        // Anything but null keeps the helper from LoadLibrary with the bare name.
+        return reinterpret_cast<FARPROC>(ownModule());
+    }
+    if (notification == dliNotePreGetProcAddress && info->hmodCur == ownModule()) {
+        return standInFor(info->szDll);
+    }
+    return nullptr;
+}
+
+// A function that this Windows lacks in a DLL that loaded: failed the same way.
+FARPROC WINAPI failureHook(unsigned notification, PDelayLoadInfo info)
+{
+    return notification == dliFailGetProc ? standInFor(info->szDll) : nullptr;
+}
+
+} // namespace
+
+std::intptr_t lateLibraryFailure(const std::string& dll)
+{
+    const auto* found = std::find_if(std::begin(lateFailures), std::end(lateFailures),
+                                     [&dll](const LateFailure& row) { return sameIgnoringCase(row.dll, dll); });
+    return found != std::end(lateFailures) ? found->result : 0;
+}
+
+void loadLateLibrariesFromSystemFolder(void (*notLoaded)(const char* dll, unsigned long error))
+{
+    reportNotLoaded = notLoaded;
+    __pfnDliNotifyHook2 = notifyHook;
+    __pfnDliFailureHook2 = failureHook;
+}

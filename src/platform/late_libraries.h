@@ -1,0 +1,18 @@
+// The DLLs that the linker loads late (crypt32, bcrypt, ws2_32: see cmake/delay_imports.cmake),
+// on the first call of one of their functions: from the system folder only, and without a crash
+// where one cannot be loaded.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What every function of a DLL that cannot be loaded answers, so that its caller sees a failure
+// of its own kind: FALSE or NULL for crypt32, an NTSTATUS error for bcrypt, SOCKET_ERROR (and
+// INVALID_SOCKET) for ws2_32, whose WSAStartup then fails and libcurl makes no request. 0 for
+// any other DLL. No platform call: a row table in the test.
+std::intptr_t lateLibraryFailure(const std::string& dll);
+
+// Has the delay-load helper load each DLL from the system folder, and answer every function of a
+// DLL that cannot be loaded with lateLibraryFailure, after telling notLoaded (the DLL's name and
+// the system's error code) once. Called first thing, before any of them is called.
+void loadLateLibrariesFromSystemFolder(void (*notLoaded)(const char* dll, unsigned long error));
