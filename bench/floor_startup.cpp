@@ -1,15 +1,12 @@
 // The floor the launcher's start-up is measured against: the one header-only request the
 // launcher makes, with the same libcurl, then the same start of javaw.exe through the shell.
-// With "-" as the service's URL, only the start through the shell: the floor of a start that
-// sends no request.
-//   floor-startup <service url | -> <javaw.exe> <arguments> <folder> <verb>
+//   floor-startup <service url> <javaw.exe> <arguments> <folder> <verb>
 #include <winsock2.h> // before windows.h, which curl.h pulls in
 
 #include <curl/curl.h>
 #include <shellapi.h>
 
 #include <cstddef>
-#include <cstring>
 
 namespace {
 
@@ -25,14 +22,12 @@ int main(int argc, char** argv)
     if (argc != 6) {
         return 2;
     }
-    if (std::strcmp(argv[1], "-") != 0) {
-        CURL* curl = curl_easy_init();
-        curl_easy_setopt(curl, CURLOPT_URL, argv[1]);
-        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-        curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ignoreHeader);
-        (void)curl_easy_perform(curl);
-        curl_easy_cleanup(curl);
-    }
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, argv[1]);
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ignoreHeader);
+    (void)curl_easy_perform(curl);
+    curl_easy_cleanup(curl);
     SHELLEXECUTEINFOA sei{};
     sei.cbSize = sizeof(sei);
     sei.fMask = SEE_MASK_NOCLOSEPROCESS;
