@@ -58,10 +58,10 @@ TEST(LauncherLog, IsMovedAsideOncePastTheLimitAndNeverStandsInTheWay)
         big << std::string(launcherLogLimitBytes, 'x');
     }
     // At the limit the log stays; one byte past it, it is moved aside at the next start.
-    ASSERT_TRUE(openLauncherLog(folder));
+    ASSERT_TRUE(openLauncherLog(folder, true));
     logEvent("first");
     EXPECT_EQ(GetFileAttributesA((log + ".1").c_str()), INVALID_FILE_ATTRIBUTES);
-    ASSERT_TRUE(openLauncherLog(folder));
+    ASSERT_TRUE(openLauncherLog(folder, true));
     logEvent("second", {{"value", "a\nb"}});
     closeLauncherLog();
     EXPECT_GT(contents(log + ".1").size(), launcherLogLimitBytes);
@@ -76,13 +76,15 @@ TEST(LauncherLog, IsMovedAsideOncePastTheLimitAndNeverStandsInTheWay)
     std::ofstream(other, std::ios::binary | std::ios::trunc) << "other";
     ASSERT_TRUE(DeleteFileA(log.c_str()) && CreateHardLinkA(log.c_str(), other.c_str(), nullptr));
     for (const std::string& unwritable : {folder, folder + R"(\missing\deeper)", std::string()}) {
-        EXPECT_FALSE(openLauncherLog(unwritable)) << unwritable;
-        logEvent("dropped");
+        for (const bool holdFolders : {true, false}) {
+            EXPECT_FALSE(openLauncherLog(unwritable, holdFolders)) << unwritable;
+            logEvent("dropped");
+        }
     }
     EXPECT_EQ(contents(other), "other");
     ASSERT_TRUE(DeleteFileA(log.c_str()) && DeleteFileA(other.c_str())
                 && CreateDirectoryA(log.c_str(), nullptr));
-    EXPECT_FALSE(openLauncherLog(folder));
+    EXPECT_FALSE(openLauncherLog(folder, true));
     EXPECT_TRUE(RemoveDirectoryA(log.c_str()));
     (void)DeleteFileA((log + ".1").c_str());
 

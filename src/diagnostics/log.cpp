@@ -63,18 +63,21 @@ bool install(LogFile log)
     if (log.file == INVALID_HANDLE_VALUE) {
         return false;
     }
+    // Whole lines in one write: appended as one piece, and one call instead of one a line.
+    std::string lines;
     for (const std::string& line : waiting) {
-        writeLine(log.file, line);
+        lines += line;
     }
+    writeLine(log.file, lines);
     openLog() = {std::move(log), false, {}};
     return true;
 }
 
 } // namespace
 
-bool openLauncherLog(const std::string& folder)
+bool openLauncherLog(const std::string& folder, bool holdFolders)
 {
-    return install(openLogFile(folder));
+    return install(openLogFile(folder, holdFolders));
 }
 
 void logEvent(const char* event, std::initializer_list<LogField> fields)

@@ -8,9 +8,10 @@
 #include <string>
 
 // Opens folder\klv-launcher.log for appending, after moving a log past the limit aside, and
-// writes the events recorded before. False, and every event is dropped, when the file cannot be
-// opened. Until the first call, events wait in memory.
-bool openLauncherLog(const std::string& folder);
+// writes the events recorded before. With holdFolders (an elevated launcher), every folder of
+// the path is checked not to be a link and held while the log is open. False, and every event is
+// dropped, when the file cannot be opened. Until the first call, events wait in memory.
+bool openLauncherLog(const std::string& folder, bool holdFolders);
 
 // Appends one line, in one write: lines of launchers running at once never mix.
 void logEvent(const char* event, std::initializer_list<LogField> fields = {});

@@ -93,10 +93,10 @@ std::string launcherLogFolder()
     return folder;
 }
 
-LogFile openLogFile(const std::string& folder)
+LogFile openLogFile(const std::string& folder, bool holdFolders)
 {
     LogFile log;
-    if (folder.empty() || !pinFolders(folder, log.pinnedFolders)) {
+    if (folder.empty() || (holdFolders && !pinFolders(folder, log.pinnedFolders))) {
         return log;
     }
     const std::string path = folder + "\\" + logName;

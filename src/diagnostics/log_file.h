@@ -22,10 +22,13 @@ struct LogFile {
 // anything is made in it; empty when there is no such folder to be had.
 std::string launcherLogFolder();
 
-// Holds every folder of folder's path, then opens folder\klv-launcher.log for appending, after
-// moving a log past the limit aside. No file (and nothing held) when a folder is a link or the
-// file cannot be opened, or is not a plain file of its own.
-LogFile openLogFile(const std::string& folder);
+// Holds every folder of folder's path (with holdFolders), then opens folder\klv-launcher.log for
+// appending, after moving a log past the limit aside. No file (and nothing held) when a folder is
+// a link or the file cannot be opened, or is not a plain file of its own. A launcher without
+// administrator rights holds no folder: it writes with the rights of every other program of the
+// user, so a link planted in its path could only lead its writes where those programs may write
+// themselves.
+LogFile openLogFile(const std::string& folder, bool holdFolders);
 
 // Closes the file and lets the folders go.
 void closeLogFile(LogFile& log);

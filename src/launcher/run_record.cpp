@@ -52,7 +52,7 @@ void openRunLog()
     static bool opened = false;
     if (!opened) {
         opened = true;
-        (void)openLauncherLog(launcherLogFolder());
+        (void)openLauncherLog(launcherLogFolder(), IsRunAsAdmin());
     }
 }
 
