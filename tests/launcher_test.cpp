@@ -1,8 +1,8 @@
 // The elevation test, and the sizes and values of the platform records and flags that the
 // launcher fills by name.
-#include "platform/launch_paths.h"
 #include "launcher/launcher.h"
 #include "launcher/policy.h"
+#include "platform/launch_paths.h"
 
 #include <windows.h>
 

@@ -298,9 +298,11 @@ TEST(CheckSchedule, ACheckAtEveryStartUnlessThePeriodOrTheServicesWaitSaysOtherw
         {"remembered newer, withdrawn after failed installations",
          {60, "8u462b07", now, now - 60, v, 0, s, s, true},
          CheckAction::skipPeriod},
-        {"another service answered", {60, v, now, now - 60, v, 0, s, "https://mirror.example/x86"},
+        {"another service answered",
+         {60, v, now, now - 60, v, 0, s, "https://mirror.example/x86"},
          CheckAction::check},
-        {"another service asked to wait", {0, v, now, 0, "", now + hour, s, "https://mirror.example/x86"},
+        {"another service asked to wait",
+         {0, v, now, 0, "", now + hour, s, "https://mirror.example/x86"},
          CheckAction::check},
         {"remembered before services were", {60, v, now, now - 60, v, 0, s, ""}, CheckAction::check},
     };

@@ -187,7 +187,8 @@ TEST(RuntimeLine, AUsersRuntimeIsTheLinesByItsExecutablesMachine)
     const std::string x64 = executableStart(0x8664);
     std::string noSignature = x64;
     noSignature[0x80] = 'X';
-    for (const auto& [row, bytes, machine] : std::initializer_list<std::tuple<const char*, std::string, unsigned>>{
+    for (const auto& [row, bytes, machine] :
+         std::initializer_list<std::tuple<const char*, std::string, unsigned>>{
              {"x86", executableStart(0x014C), peMachineX86},
              {"x64", x64, peMachineX64},
              {"ARM64", executableStart(0xAA64), peMachineArm64},
@@ -218,12 +219,13 @@ TEST(RuntimeChoice, TheHigherOfTheMachinesAndTheUsersTheMachinesAtTheSameVersion
         {"the machine's only", "8.0.472.8", "", false, "8.0.472.8", RuntimeScope::machine, false},
         {"the user's only", "", "8.0.472.8", false, "8.0.472.8", RuntimeScope::user, false},
         {"the user's is higher", "8.0.462.7", "8.0.472.8", false, "8.0.472.8", RuntimeScope::user, false},
-        {"the machine's is higher", "8.0.472.8", "8.0.462.7", false, "8.0.472.8", RuntimeScope::machine, false},
+        {"the machine's is higher", "8.0.472.8", "8.0.462.7", false, "8.0.472.8", RuntimeScope::machine,
+         false},
         {"the same version", "8.0.472.8", "8.0.472.8", false, "8.0.472.8", RuntimeScope::machine, false},
         {"the same version written otherwise", "8.0.472.8", "8.0.472.08", false, "8.0.472.8",
          RuntimeScope::machine, false},
-        {"elevated: the user's is left out", "8.0.462.7", "8.0.472.8", true, "8.0.462.7", RuntimeScope::machine,
-         true},
+        {"elevated: the user's is left out", "8.0.462.7", "8.0.472.8", true, "8.0.462.7",
+         RuntimeScope::machine, true},
         {"elevated: the user's only", "", "8.0.472.8", true, "", RuntimeScope::machine, true},
         {"none", "", "", false, "", RuntimeScope::machine, false},
     };

@@ -123,9 +123,8 @@ bool runtimeInUseNow(const std::string& runtimeFolder)
 {
     const RuntimeUse use = findRuntimeInUse(runtimeFolder);
     if (use.state == RuntimeUse::State::inUse) {
-        logEvent("not-installed", {{"reason", "runtime-in-use"},
-                                   {"process", use.process},
-                                   {"pid", std::to_string(use.pid)}});
+        logEvent("not-installed",
+                 {{"reason", "runtime-in-use"}, {"process", use.process}, {"pid", std::to_string(use.pid)}});
         return true;
     }
     return false;

@@ -4,11 +4,11 @@
 
 #include "diagnostics/log.h"
 #include "installation/runtime_in_use.h"
-#include "platform/late_libraries.h"
-#include "platform/launch_paths.h"
 #include "launcher.h"
 #include "network/connection.h"
 #include "network/proxy_choice.h"
+#include "platform/late_libraries.h"
+#include "platform/launch_paths.h"
 #include "platform/system_library.h"
 #include "policy.h"
 #include "prompts/prompt_flow.h"
@@ -105,7 +105,8 @@ int runLaunchSequence(const UpdatePolicy& policy)
                            {"scope", javaVerReg.empty() ? "none" : scopeName(installed.scope)}});
     if (!installed.userLeftOut.empty()) {
         // Unelevated programs of the user can change that record and folder.
-        logEvent("runtime-left-out", {{"scope", "user"}, {"version", installed.userLeftOut}, {"reason", "elevated"}});
+        logEvent("runtime-left-out",
+                 {{"scope", "user"}, {"version", installed.userLeftOut}, {"reason", "elevated"}});
     }
     SHELLEXECUTEINFOA sei{};
 

@@ -105,8 +105,9 @@ FARPROC WINAPI failureHook(unsigned notification, PDelayLoadInfo info)
 
 std::intptr_t lateLibraryFailure(const std::string& dll)
 {
-    const auto* found = std::find_if(std::begin(lateFailures), std::end(lateFailures),
-                                     [&dll](const LateFailure& row) { return sameIgnoringCase(row.dll, dll); });
+    const auto* found =
+        std::find_if(std::begin(lateFailures), std::end(lateFailures),
+                     [&dll](const LateFailure& row) { return sameIgnoringCase(row.dll, dll); });
     return found != std::end(lateFailures) ? found->result : 0;
 }
 

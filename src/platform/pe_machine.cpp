@@ -24,7 +24,8 @@ unsigned peMachine(const std::string& bytes)
     }
     const unsigned long header = littleEndian(bytes, peOffsetField, 4);
     // "PE\0\0", then the two bytes of the machine.
-    if (header > bytes.size() || bytes.size() - header < 6 || bytes.compare(header, 4, std::string("PE\0\0", 4)) != 0) {
+    if (header > bytes.size() || bytes.size() - header < 6
+        || bytes.compare(header, 4, std::string("PE\0\0", 4)) != 0) {
         return 0;
     }
     return static_cast<unsigned>(littleEndian(bytes, header + 4, 2));

@@ -4,9 +4,9 @@
 // both lines side by side: there, only the executable itself tells the line.
 #include "runtime_records.h"
 
+#include "platform/files.h"
 #include "platform/launch_paths.h"
 #include "platform/pe_machine.h"
-#include "platform/files.h"
 #include "registry.h"
 #include "versions/runtime_line.h"
 #include "versions/versions.h"
@@ -42,11 +42,12 @@ std::string machineFolder(const std::string& dotted)
 // empty otherwise (an unreadable or missing file included).
 std::string userFolder(const std::string& dotted)
 {
-    const std::string folder =
-        queryRegistryText(recordKey(userRuntimeRecords, dotted), pathValueName, HKEY_CURRENT_USER, registryPathBytes);
+    const std::string folder = queryRegistryText(recordKey(userRuntimeRecords, dotted), pathValueName,
+                                                 HKEY_CURRENT_USER, registryPathBytes);
     const std::string javaw = javawBelow(folder);
-    const bool ofTheLine = !javaw.empty()
-                           && peMachine(readFileStart(javaw, peHeaderSearchBytes)) == builtRuntimeLine().executableMachine;
+    const bool ofTheLine =
+        !javaw.empty()
+        && peMachine(readFileStart(javaw, peHeaderSearchBytes)) == builtRuntimeLine().executableMachine;
     return ofTheLine ? folder : std::string();
 }
 
@@ -55,7 +56,8 @@ std::string userFolder(const std::string& dotted)
 std::string highestUserRuntime(bool lookAtFiles)
 {
     std::vector<std::string> names = versionsBelow(HKEY_CURRENT_USER, userRuntimeRecords, 0);
-    for (std::string highest = highestJava8Version(names); !highest.empty(); highest = highestJava8Version(names)) {
+    for (std::string highest = highestJava8Version(names); !highest.empty();
+         highest = highestJava8Version(names)) {
         if (!lookAtFiles || !userFolder(highest).empty()) {
             return highest;
         }
@@ -70,8 +72,8 @@ InstalledRuntime findInstalledRuntime(bool elevated)
 {
     // The registry lists names in text order, so the first name is neither the newest runtime
     // nor necessarily a Java 8 one: choose by number among the Java 8 records.
-    const std::string machine =
-        highestJava8Version(versionsBelow(HKEY_LOCAL_MACHINE, builtRuntimeLine().runtimeRecords, KEY_WOW64_64KEY));
+    const std::string machine = highestJava8Version(
+        versionsBelow(HKEY_LOCAL_MACHINE, builtRuntimeLine().runtimeRecords, KEY_WOW64_64KEY));
     const std::string user = highestUserRuntime(!elevated);
     const RuntimeChoice choice = chooseInstalledRuntime(machine, user, elevated);
     return {dotToLet(choice.dotted), choice.scope, choice.userLeftOut ? user : std::string()};

@@ -65,7 +65,8 @@ ContentRange contentRange(const std::string& value)
     const auto readNumber = [&value, &at] {
         long long number = 0;
         std::string::size_type digits = 0;
-        for (; at < value.size() && std::isdigit(static_cast<unsigned char>(value[at])) != 0; ++at, ++digits) {
+        for (; at < value.size() && std::isdigit(static_cast<unsigned char>(value[at])) != 0;
+             ++at, ++digits) {
             number = digits < mostDigits ? number * 10 + (value[at] - '0') : number;
         }
         return digits > 0 && digits <= mostDigits ? number : -1;

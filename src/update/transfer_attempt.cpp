@@ -38,7 +38,8 @@ bool isPartOfTheSameFile(const Transfer& transfer, long status)
 {
     const ContentRange range = contentRange(lastResponseHeader(transfer.headers, "Content-Range"));
     return status == partialContent && range.first == transfer.offset
-           && (transfer.completeLength == 0 || range.complete == -1 || range.complete == transfer.completeLength);
+           && (transfer.completeLength == 0 || range.complete == -1
+               || range.complete == transfer.completeLength);
 }
 
 // CURLOPT_WRITEFUNCTION of every hop: a redirect's own body is dropped; the installer's goes to

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const long long until = serviceWaitUntil(503, value, now);
     const long long date = httpDateSeconds(value, now);
     const ContentRange range = contentRange(value);
-    const bool broken = seconds < -1 || seconds > 30 || (until != 0 && (until <= now || until > now + longestServiceWaitSeconds))
+    const bool broken = seconds < -1 || seconds > 30
+                        || (until != 0 && (until <= now || until > now + longestServiceWaitSeconds))
                         || (date != -1) != isHttpDate(value) || (date != -1 && date < 0)
                         || (range.first == -1 && range.complete != -1)
                         || (range.complete != -1 && range.first >= range.complete);
