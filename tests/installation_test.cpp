@@ -64,6 +64,10 @@ TEST(RuntimeInUse, AProgramRunsFromTheRuntimeWhenItsImageLiesInTheFolder)
     }
     EXPECT_TRUE(isInFolder(R"(C:\jre\bin\javaw.exe)", R"(C:\jre)")); // a record without its backslash
     EXPECT_FALSE(isInFolder(R"(C:\jre\bin\javaw.exe)", ""));         // no folder holds everything
+#ifdef _WIN32
+    // A record that could not be read tells nothing of the runtime: neither used nor unused.
+    EXPECT_EQ(findRuntimeInUse("").state, RuntimeUse::State::unknown);
+#endif
 }
 
 TEST(InstallerExitCode, EachCodeHasOneOutcome)

@@ -2,6 +2,7 @@
 // launcher fills by name.
 #include "launcher/launcher.h"
 #include "launcher/policy.h"
+#include "platform/late_libraries.h"
 #include "platform/launch_paths.h"
 
 #include <windows.h>
@@ -79,6 +80,20 @@ TEST(LaunchPaths, OnlyAbsoluteFoldersAreStartedFrom)
     for (const auto& row : cases) {
         EXPECT_EQ(javawBelow(row.folder), row.javaw) << row.folder;
         EXPECT_EQ(isAbsoluteFolder(row.folder), *row.javaw != '\0') << row.folder;
+    }
+}
+
+TEST(LateLibraries, ADllThatCannotBeLoadedFailsItsCallersAsItsOwnFunctionsFail)
+{
+    // WSAStartup must report an error (not 0), so that libcurl makes no request; an NTSTATUS of
+    // 0 would be a success.
+    for (const auto& [dll, result] : std::initializer_list<std::pair<const char*, std::intptr_t>>{
+             {"crypt32.dll", 0},
+             {"CRYPT32.dll", 0},
+             {"bcrypt.dll", static_cast<std::intptr_t>(static_cast<long>(0xC0000225L))},
+             {"ws2_32.dll", -1},
+             {"wintrust.dll", 0}}) {
+        EXPECT_EQ(lateLibraryFailure(dll), result) << dll;
     }
 }
 

@@ -23,6 +23,7 @@ constexpr std::intptr_t socketError = -1;                       // SOCKET_ERROR,
 
 struct LateFailure {
     const char* dll;
+    // cppcheck-suppress unusedStructMember ; it is read through the result of std::find_if
     std::intptr_t result;
 };
 

@@ -5,7 +5,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 
 namespace {
@@ -23,13 +22,12 @@ struct DateFields {
 
 // True when value, from at on, fits shape: 'a' a letter, '0' a digit, '_' a space or a digit,
 // anything else itself.
-bool fitsShape(const std::string& value, std::string::size_type at, const char* shape)
+bool fitsShape(const std::string& value, std::string::size_type at, const std::string& shape)
 {
-    const std::string::size_type length = std::strlen(shape);
-    if (value.size() != at + length) {
+    if (value.size() != at + shape.size()) {
         return false;
     }
-    for (std::string::size_type i = 0; i < length; ++i) {
+    for (std::string::size_type i = 0; i < shape.size(); ++i) {
         const auto c = static_cast<unsigned char>(value[at + i]);
         const bool fits = shape[i] == '0'   ? std::isdigit(c) != 0
                           : shape[i] == 'a' ? std::isalpha(c) != 0
@@ -54,10 +52,10 @@ unsigned number(const std::string& value, std::string::size_type at, std::string
 // 1 to 12 for "Jan" to "Dec" (exactly so), 0 otherwise.
 unsigned monthOf(const std::string& value, std::string::size_type at)
 {
-    const char* const months = "JanFebMarAprMayJunJulAugSepOctNovDec";
-    for (unsigned index = 0; index < 12; ++index) {
-        if (value.compare(at, 3, months + 3 * index, 3) == 0) {
-            return index + 1;
+    const std::string months = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    for (std::string::size_type index = 0; index < 12; ++index) {
+        if (value.compare(at, 3, months, 3 * index, 3) == 0) {
+            return static_cast<unsigned>(index) + 1;
         }
     }
     return 0;
