@@ -29,36 +29,26 @@ SUPPORTED_OS = {
 
 
 def delay_imports(image):
-    """The delay-import descriptors of a PE32+ image, found by their shape (the linker leaves the
-    data directory's entry empty): attributes 1 (RVAs), the DLL's name, and a name table. Returns
-    each DLL's name with the functions it is asked for."""
+    """Each delay-loaded DLL of a PE32+ image with the functions asked of it. The descriptors are
+    found by their shape (the linker leaves the data directory's entry empty): attributes 1,
+    then the RVAs of the DLL's name, its handle, its address and its name tables, time stamp 0."""
     header = struct.unpack_from("<I", image, 0x3C)[0]
-    count, optional_size = struct.unpack_from("<H", image, header + 6)[0], struct.unpack_from("<H", image, header + 20)[0]
-    table = header + 24 + optional_size
-    sections = [struct.unpack_from("<IIII", image, table + 40 * i + 8) for i in range(count)]
-
-    def offset(rva):
-        for size, address, raw_size, raw in sections:
-            if address <= rva < address + min(size, raw_size):
-                return raw + rva - address
-        return None
-
-    def text(rva):
-        at = offset(rva)
-        return image[at:image.index(b"\0", at)].decode("ascii", "replace") if at is not None else ""
-
+    count, optional = struct.unpack_from("<H", image, header + 6)[0], struct.unpack_from("<H", image, header + 20)[0]
+    sections = [struct.unpack_from("<IIII", image, header + 24 + optional + 40 * i + 8) for i in range(count)]
+    offset = lambda rva: next((raw + rva - at for size, at, length, raw in sections
+                               if at <= rva < at + min(size, length)), None)  # noqa: E731
+    text = lambda rva: image[offset(rva):image.index(b"\0", offset(rva))].decode("latin-1")  # noqa: E731
     found = {}
-    for _, _, raw_size, raw in sections:
-        for at in range(raw, raw + raw_size - 32, 4):
-            attributes, name, module, iat, names, _, _, stamp = struct.unpack_from("<8I", image, at)
-            dll = text(name).lower() if attributes == 1 and stamp == 0 and module and iat and names else ""
-            if not dll.endswith(".dll") or offset(names) is None:
-                continue
+    for at in range(0, len(image) - 32, 4):
+        attributes, name, module, iat, names, _, _, stamp = struct.unpack_from("<8I", image, at)
+        if attributes != 1 or stamp or not (module and iat) or None in (offset(name), offset(names)):
+            continue
+        if text(name).lower().endswith(".dll"):
             functions, thunk = [], offset(names)
-            while struct.unpack_from("<Q", image, thunk)[0]:
-                functions.append(text(struct.unpack_from("<Q", image, thunk)[0] + 2))
+            while entry := struct.unpack_from("<Q", image, thunk)[0]:
+                functions.append(text(entry + 2))  # past the hint
                 thunk += 8
-            found[dll] = functions
+            found[text(name).lower()] = functions
     return found
 
 
@@ -74,16 +64,14 @@ class Executable(unittest.TestCase):
         self.assertRegex(self.headers, r"Magic\s+020b\s+\(PE32\+\)")
         self.assertRegex(self.headers, r"Subsystem\s+00000003\s+\(Windows CUI\)")
 
-    def test_imports_only_dlls_that_ship_with_windows(self):
+    def test_imports_only_dlls_that_ship_with_windows_and_late_what_only_a_check_needs(self):
         imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", self.headers)}
         self.assertEqual(imported, LOADED_AT_START)
-        self.assertLessEqual(imported | set(delay_imports(self.image)), WINDOWS_DLLS)
-
-    def test_loads_what_only_a_check_or_an_installation_needs_when_first_used(self):
         late = delay_imports(self.image)
         self.assertEqual(set(late), set(LOADED_WHEN_FIRST_USED))
         for dll, function in LOADED_WHEN_FIRST_USED.items():
             self.assertIn(function, late[dll], dll)
+        self.assertLessEqual(imported | set(late), WINDOWS_DLLS)
 
     def test_carries_the_manifest(self):
         manifest = re.search(rb"<assembly.*?</assembly>", self.image, re.S)

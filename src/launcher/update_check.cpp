@@ -67,13 +67,14 @@ bool newerRuntimeOffered(const UpdatePolicy& policy, ProxyChoice& proxy)
     const FailedInstallations failures = readFailedInstallations();
     CheckFacts facts;
     facts.periodMinutes = policy.checkPeriodMinutes;
-    facts.installed = javaVerReg;
+    facts.runtimeInstalled = !javaVerReg.empty();
     facts.now = now;
     facts.lastCheck = remembered.checkedAt;
     facts.lastVersion = remembered.version;
     facts.notBefore = remembered.notBefore;
     facts.service = serviceUrl;
     facts.lastService = remembered.service;
+    facts.lastVersionNewer = isNewerVersion(remembered.version, javaVerReg);
     facts.lastVersionWithdrawn =
         failures.version == remembered.version && failures.count >= mostFailedInstallations;
     const CheckDecision decision = decideUpdateCheck(facts);

@@ -3,7 +3,6 @@
 
 #include "http_date.h"
 #include "network/transfer_result.h"
-#include "versions/versions.h"
 
 namespace {
 
@@ -15,7 +14,7 @@ constexpr long long secondsPerMinute = 60;
 
 CheckDecision decideUpdateCheck(const CheckFacts& facts)
 {
-    if (facts.installed.empty()) {
+    if (!facts.runtimeInstalled) {
         return {CheckAction::check, "no-runtime"};
     }
     // What another service said (the administrators named a mirror, or another build of the
@@ -33,7 +32,7 @@ CheckDecision decideUpdateCheck(const CheckFacts& facts)
         || facts.lastCheck > facts.now || facts.now - facts.lastCheck >= period) {
         return {CheckAction::check, facts.periodMinutes == 0 ? "every-start" : "period-over"};
     }
-    if (isNewerVersion(facts.lastVersion, facts.installed) && !facts.lastVersionWithdrawn) {
+    if (facts.lastVersionNewer && !facts.lastVersionWithdrawn) {
         return {CheckAction::check, "remembered-newer"};
     }
     return {CheckAction::skipPeriod, "period"};

@@ -14,15 +14,16 @@ constexpr long long longestServiceWaitSeconds = 24LL * 60 * 60;
 // What a start knows when it decides.
 struct CheckFacts {
     unsigned long periodMinutes = 0; // the administrators' period; 0: a check at every start
-    std::string installed;           // the installed runtime's letter-form version; empty: none
+    bool runtimeInstalled = false;   // without a runtime there is nothing else to start
     long long now = 0;
-    long long lastCheck = 0; // when the last answered check was made; 0: none remembered
-    std::string lastVersion; // what the service named then (or what was installed since)
-    long long notBefore = 0; // the service's wait runs until then; 0: none
-    std::string service;     // the service this start would ask
-    std::string lastService; // the service that the remembered answer and wait came from
-    // The remembered version failed to install too often to be offered again.
+    long long lastCheck = 0;       // when the last answered check was made; 0: none remembered
+    std::string lastVersion;       // what the service named then (or what was installed since)
+    long long notBefore = 0;       // the service's wait runs until then; 0: none
+    bool lastVersionNewer = false; // lastVersion is newer than the installed runtime
+    // lastVersion failed to install too often to be offered again.
     bool lastVersionWithdrawn = false;
+    std::string service{};     // the service this start would ask
+    std::string lastService{}; // the service that the remembered answer and wait came from
 };
 
 enum class CheckAction {

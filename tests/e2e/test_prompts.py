@@ -113,6 +113,22 @@ class SixtyFourBitLine(UpdateScenario):
         self.assertIn(' signer="Eclipse Foundation AISBL" verdict=refused\r\n', self.prefix.launcher_log())
 
 
+    def test_a_runtime_installed_for_the_user_starts_but_never_for_an_elevated_launcher(self):
+        folder = self.prefix.install_runtime(self.offered_dotted, for_user=True)
+        run = self.prefix.run_launcher(launcher=rig.LAUNCHER_X64)
+        self.assertEqual(run.boxes, [])
+        self.assertStarted(run, folder)
+        self.assertIn(" installed version=8u492b09 scope=user\r\n", self.prefix.launcher_log())
+        self.assertIn(f' runtime version=8.0.492.9 folder="{folder}" scope=user usable=yes\r\n', self.prefix.launcher_log())
+        # Elevated, the launcher would pass its rights on to what the user's programs can change.
+        self.prefix.record.unlink()
+        run = self.prefix.run_launcher(answers=["no", "ok"], elevated=True, launcher=rig.LAUNCHER_X64)
+        self.assertBoxes(run, ["noJava", "noRunJava"])
+        self.assertEqual(run.exit_code, 1)
+        self.assertNothingStarted(run)
+        self.assertIn(" runtime-left-out scope=user version=8.0.492.9 reason=elevated\r\n", self.prefix.launcher_log())
+
+
 class RuntimeInUse(UpdateScenario):
     def test_no_upgrade_is_offered_while_a_program_runs_from_the_installed_runtime(self):
         folder = self.prefix.install_runtime("8.0.422.5")
@@ -141,12 +157,17 @@ class RuntimeInUse(UpdateScenario):
 class NoRuntimeInstalled(UpdateScenario):
     def test_no_ends_with_the_cannot_run_message_and_exit_code_1(self):
         self.offer_installer()
-        run = self.prefix.run_launcher(answers=["no", "ok"])
-        self.assertBoxes(run, ["noJava", "noRunJava"])
-        self.assertEqual(run.exit_code, 1)
-        self.assertInstallerRan(run, False)
-        self.assertNothingStarted(run)
-        self.assertEqual(self.service.requests, [("HEAD", rig.API_PATH)])
+        # Then a runtime installed for the user, of the offered version but the other line (the
+        # stand-in javaw.exe is a 64-bit executable): not this line's runtime.
+        for runs in (1, 2):
+            if runs == 2:
+                self.prefix.install_runtime(self.offered_dotted, for_user=True)
+            run = self.prefix.run_launcher(answers=["no", "ok"])
+            self.assertBoxes(run, ["noJava", "noRunJava"])
+            self.assertEqual(run.exit_code, 1)
+            self.assertInstallerRan(run, False)
+            self.assertNothingStarted(run)
+            self.assertEqual(self.service.requests, [("HEAD", rig.API_PATH)] * runs)
 
     def test_yes_installs_the_runtime_and_starts_it(self):
         self.offer_installer()
@@ -283,14 +304,11 @@ class InstallerTrust(UpdateScenario):
                  'signer="Other Signing Corp" verdict=refused', None),
                 ("an older version", standin_msi.build("8.0.422.5"),
                  "product-version=8.0.422.5 offered=8u472b08 verdict=refused", None),
-                # crypt32.dll is loaded only for the package's check; where it cannot be, the check
-                # fails, and nothing crashes.
+                # Loaded only for the package's check: where it cannot be, the check fails, no crash.
                 ("crypt32.dll that cannot be loaded", standin_msi.build(self.offered_dotted),
                  " signer=none verdict=refused\r\n", "mscoree,mshtml,crypt32=")):
             with self.subTest(name):
-                self.prefix.extra_env.pop("WINEDLLOVERRIDES", None)
-                if overrides:
-                    self.prefix.extra_env["WINEDLLOVERRIDES"] = overrides
+                self.prefix.extra_env.update({"WINEDLLOVERRIDES": overrides} if overrides else {})
                 self.service.installer = package.read_bytes()
                 run = self.prefix.run_launcher(answers=["yes", "ok"])
                 self.assertBoxes(run, ["noJava", "errorJava"])
