@@ -57,6 +57,7 @@ class UpdateCheckSchedule(LaunchScenario):
         # the question follows its answer of now.
         self.prefix.wine("reg", "delete", rig.RUNTIME_RECORDS + r"\8.0.472.8", "/f", stdout=subprocess.DEVNULL)
         folder, self.service.version = self.prefix.install_runtime("8.0.462.7"), "8u482b08"
+        self.prefix.record.unlink()
         third = self.prefix.run_launcher(answers=["no"])
         self.assertEqual([box.caption for box in third.boxes], [TEXTS["en"]["newJava"][0]])
         self.assertStartedApplication(third, folder)
