@@ -1,11 +1,22 @@
 // The floor of a start within the check period, which asks no one: nothing but the start of
-// javaw.exe through the shell, in a program that imports only what that start needs (kernel32,
-// shell32) and carries the launcher's manifest. No C runtime: its DLL and its start-up are costs
-// of the launcher, not of the limit.
+// javaw.exe through the shell, made as the launcher makes it (ShellExecuteExA with narrow strings
+// in the manifest's UTF-8 code page; under Wine its conversion to the wide call loads ole32), in
+// a program that imports only what that start needs (kernel32, shell32) and carries the
+// launcher's manifest. No C runtime: its start-up is a cost of the launcher, not of the limit.
 //   floor-shell-start <javaw.exe> <arguments> <folder> <verb>
 #include <windows.h>
 
 #include <shellapi.h>
+
+namespace {
+
+constexpr int argumentBytes = 4096;
+
+// Static, so zero without a call to the C runtime's memset.
+char narrowArguments[4][argumentBytes];
+SHELLEXECUTEINFOA sei;
+
+} // namespace
 
 // The process's entry point (the linker's -e), in place of the C runtime's.
 extern "C" void floorStart()
@@ -15,15 +26,20 @@ extern "C" void floorStart()
     if (argv == nullptr || count != 5) {
         ExitProcess(2);
     }
-    // Static, so zero without a call to the C runtime's memset.
-    static SHELLEXECUTEINFOW sei;
+    for (int at = 0; at < 4; ++at) {
+        if (WideCharToMultiByte(CP_ACP, 0, argv[at + 1], -1, narrowArguments[at], argumentBytes, nullptr,
+                                nullptr)
+            == 0) {
+            ExitProcess(3);
+        }
+    }
     sei.cbSize = sizeof(sei);
     sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
-    sei.lpFile = argv[1];
-    sei.lpParameters = argv[2];
-    sei.lpDirectory = argv[3];
-    sei.lpVerb = argv[4];
+    sei.lpFile = narrowArguments[0];
+    sei.lpParameters = narrowArguments[1];
+    sei.lpDirectory = narrowArguments[2];
+    sei.lpVerb = narrowArguments[3];
     sei.nShow = SW_HIDE;
-    (void)ShellExecuteExW(&sei);
+    (void)ShellExecuteExA(&sei);
     ExitProcess(0);
 }
