@@ -64,7 +64,6 @@ bool newerRuntimeOffered(const UpdatePolicy& policy, ProxyChoice& proxy)
 {
     const long long now = utcSecondsNow();
     const RememberedCheck remembered = readRememberedCheck();
-    const FailedInstallations failures = readFailedInstallations();
     CheckFacts facts;
     facts.periodMinutes = policy.checkPeriodMinutes;
     facts.runtimeInstalled = !javaVerReg.empty();
@@ -75,8 +74,12 @@ bool newerRuntimeOffered(const UpdatePolicy& policy, ProxyChoice& proxy)
     facts.service = serviceUrl;
     facts.lastService = remembered.service;
     facts.lastVersionNewer = isNewerVersion(remembered.version, javaVerReg);
-    facts.lastVersionWithdrawn =
-        failures.version == remembered.version && failures.count >= mostFailedInstallations;
+    if (facts.lastVersionNewer) {
+        // Only then can the record of failed installations change the decision.
+        const FailedInstallations failures = readFailedInstallations();
+        facts.lastVersionWithdrawn =
+            failures.version == remembered.version && failures.count >= mostFailedInstallations;
+    }
     const CheckDecision decision = decideUpdateCheck(facts);
     switch (decision.action) {
     case CheckAction::skipServiceWait:
