@@ -79,7 +79,7 @@ def paired_startups(prefix, service, floor, requests):
         for command, times, first in runs if pair % 2 == 0 else reversed(runs):
             before = len(service.request_times)
             seconds, code, started = timed(command, env)
-            assert code == 0, command
+            assert code == 0, (command, code)
             times.append(seconds)
             assert len(service.request_times) == before + requests, command
             if requests:
