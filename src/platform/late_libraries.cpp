@@ -20,40 +20,30 @@ namespace {
 
 constexpr long statusNotFound = static_cast<long>(0xC0000225L); // STATUS_NOT_FOUND
 constexpr std::intptr_t socketError = -1;                       // SOCKET_ERROR, INVALID_SOCKET
-
-struct LateFailure {
-    const char* dll;
-    // cppcheck-suppress unusedStructMember ; it is read through the result of std::find_if
-    std::intptr_t result;
-};
-
-const LateFailure lateFailures[] = {
-    {"crypt32.dll", 0},
-    {"bcrypt.dll", statusNotFound},
-    {"ws2_32.dll", socketError},
-};
+constexpr DWORD winsockNotReady = 10091;                        // WSASYSNOTREADY
 
 void (*reportNotLoaded)(const char*, unsigned long) = nullptr;
 
 // The stand-ins take no parameters: on x86-64 the caller removes whatever it passed.
+using StandIn = std::intptr_t(WINAPI*)();
+
 std::intptr_t WINAPI failingCrypt32()
 {
     SetLastError(ERROR_MOD_NOT_FOUND);
-    return lateLibraryFailure("crypt32.dll");
+    return 0; // FALSE, NULL
 }
 
 std::intptr_t WINAPI failingBcrypt()
 {
     SetLastError(ERROR_MOD_NOT_FOUND);
-    return lateLibraryFailure("bcrypt.dll");
+    return statusNotFound;
 }
 
 std::intptr_t WINAPI failingWinsock()
 {
     // WSAStartup reports its error as its result; the others through WSAGetLastError.
-    constexpr DWORD winsockNotReady = 10091; // WSASYSNOTREADY
     SetLastError(winsockNotReady);
-    return lateLibraryFailure("ws2_32.dll");
+    return socketError;
 }
 
 std::intptr_t WINAPI failingOther()
@@ -62,14 +52,29 @@ std::intptr_t WINAPI failingOther()
     return 0;
 }
 
+struct LateFailure {
+    const char* dll;
+    // cppcheck-suppress unusedStructMember ; it is read through the result of std::find_if
+    StandIn standIn;
+};
+
+const LateFailure lateFailures[] = {
+    {"crypt32.dll", failingCrypt32},
+    {"bcrypt.dll", failingBcrypt},
+    {"ws2_32.dll", failingWinsock},
+};
+
+StandIn standInOf(const std::string& dll)
+{
+    const auto* found =
+        std::find_if(std::begin(lateFailures), std::end(lateFailures),
+                     [&dll](const LateFailure& row) { return sameIgnoringCase(row.dll, dll); });
+    return found != std::end(lateFailures) ? found->standIn : failingOther;
+}
+
 FARPROC standInFor(const char* dll)
 {
-    const std::string name = dll != nullptr ? dll : "";
-    const auto standIn = sameIgnoringCase(name, "crypt32.dll")  ? &failingCrypt32
-                         : sameIgnoringCase(name, "bcrypt.dll") ? &failingBcrypt
-                         : sameIgnoringCase(name, "ws2_32.dll") ? &failingWinsock
-                                                                : &failingOther;
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(standIn));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(standInOf(dll != nullptr ? dll : "")));
 }
 
 HMODULE ownModule()
@@ -106,10 +111,7 @@ FARPROC WINAPI failureHook(unsigned notification, PDelayLoadInfo info)
 
 std::intptr_t lateLibraryFailure(const std::string& dll)
 {
-    const auto* found =
-        std::find_if(std::begin(lateFailures), std::end(lateFailures),
-                     [&dll](const LateFailure& row) { return sameIgnoringCase(row.dll, dll); });
-    return found != std::end(lateFailures) ? found->result : 0;
+    return standInOf(dll)();
 }
 
 void loadLateLibrariesFromSystemFolder(void (*notLoaded)(const char* dll, unsigned long error))

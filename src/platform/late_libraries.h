@@ -9,7 +9,8 @@
 // What every function of a DLL that cannot be loaded answers, so that its caller sees a failure
 // of its own kind: FALSE or NULL for crypt32, an NTSTATUS error for bcrypt, SOCKET_ERROR (and
 // INVALID_SOCKET) for ws2_32, whose WSAStartup then fails and libcurl makes no request. 0 for
-// any other DLL. No platform call: a row table in the test.
+// any other DLL. It calls the DLL's stand-in itself (which also sets the thread's last error), so
+// the row table in the test checks the stand-ins.
 std::intptr_t lateLibraryFailure(const std::string& dll);
 
 // Has the delay-load helper load each DLL from the system folder, and answer every function of a

@@ -4,7 +4,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 
 namespace {
@@ -116,11 +115,30 @@ long long daysFromCivil(long long year, unsigned month, unsigned day)
     return era * 146097 + static_cast<long long>(dayOfEra) - 719468;
 }
 
-// The year of now (a day's seconds count no leap seconds: 365.2425 days a year on average).
-long long yearOf(long long now)
+// The date of a day counted from 1970-01-01 (the inverse of daysFromCivil).
+struct CivilDate {
+    long long year;
+    unsigned month;
+    unsigned day;
+};
+
+CivilDate civilFromDays(long long days)
 {
-    const std::string text = utcText(now);
-    return std::strtoll(text.c_str(), nullptr, 10);
+    const long long shifted = days + 719468;
+    const long long era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+    const auto dayOfEra = static_cast<unsigned>(shifted - era * 146097);
+    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned monthIndex = (5 * dayOfYear + 2) / 153;
+    const unsigned month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    return {static_cast<long long>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0), month,
+            dayOfYear - (153 * monthIndex + 2) / 5 + 1};
+}
+
+// Whole days since 1970 of a time, rounded down also before 1970.
+long long daysOf(long long seconds)
+{
+    return (seconds >= 0 ? seconds : seconds - secondsPerDay + 1) / secondsPerDay;
 }
 
 } // namespace
@@ -133,7 +151,7 @@ long long httpDateSeconds(const std::string& value, long long now)
     }
     long long year = fields->year;
     if (fields->twoDigitYear) {
-        const long long thisYear = yearOf(now);
+        const long long thisYear = civilFromDays(daysOf(now)).year;
         year += thisYear - thisYear % 100;
         if (year > thisYear + rfc850YearsAhead) {
             year -= 100;
@@ -153,20 +171,11 @@ bool isHttpDate(const std::string& value)
 
 std::string utcText(long long seconds)
 {
-    const long long days = (seconds >= 0 ? seconds : seconds - secondsPerDay + 1) / secondsPerDay;
+    const long long days = daysOf(seconds);
     const long long inDay = seconds - days * secondsPerDay;
-    // Back from days to the date (the inverse of daysFromCivil).
-    const long long shifted = days + 719468;
-    const long long era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
-    const auto dayOfEra = static_cast<unsigned>(shifted - era * 146097);
-    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned monthIndex = (5 * dayOfYear + 2) / 153;
-    const unsigned day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
-    const unsigned month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
-    const long long year = static_cast<long long>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
+    const CivilDate date = civilFromDays(days);
     char text[32];
-    (void)std::snprintf(text, sizeof(text), "%04lld-%02u-%02uT%02lld:%02lld:%02lldZ", year, month, day,
-                        inDay / 3600, inDay / 60 % 60, inDay % 60);
+    (void)std::snprintf(text, sizeof(text), "%04lld-%02u-%02uT%02lld:%02lld:%02lldZ", date.year, date.month,
+                        date.day, inDay / 3600, inDay / 60 % 60, inDay % 60);
     return text;
 }
