@@ -87,6 +87,8 @@ class Executable(unittest.TestCase):
                       'PerMonitor</dpiAwareness>', text)
         self.assertRegex(text, r'<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">'
                                r'UTF-8</activeCodePage>')
+        self.assertIn('<consoleAllocationPolicy xmlns="http://schemas.microsoft.com/SMI/2024/WindowsSettings">'
+                      'detached</consoleAllocationPolicy>', text)
 
     def test_carries_a_version_resource(self):
         for field in ("FileVersion", "ProductName", "OriginalFilename", "klv-launcher.exe"):

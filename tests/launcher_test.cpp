@@ -2,6 +2,7 @@
 // launcher fills by name.
 #include "launcher/launcher.h"
 #include "launcher/policy.h"
+#include "platform/console.h"
 #include "platform/late_libraries.h"
 #include "platform/launch_paths.h"
 
@@ -90,6 +91,16 @@ TEST(LateLibraries, ADllThatCannotBeLoadedFailsItsCallersAsItsOwnFunctionsFail)
     EXPECT_EQ(lateLibraryFailure("bcrypt.dll"), static_cast<std::intptr_t>(static_cast<long>(0xC0000225L)));
     EXPECT_EQ(lateLibraryFailure("ws2_32.dll"), -1);
     EXPECT_EQ(lateLibraryFailure("wintrust.dll"), 0);
+}
+
+TEST(Console, OnlyAConsoleMadeForTheLauncherAloneIsFreed)
+{
+    // 0: none at all (a launcher started from a pipe, as under Wine's tests); 2 and more: a
+    // console the launcher was started from, with the command prompt or a script in it.
+    for (const auto& [count, freed] : std::initializer_list<std::pair<unsigned long, bool>>{
+             {0, false}, {1, true}, {2, false}, {3, false}}) {
+        EXPECT_EQ(consoleIsOnlyMine(count), freed) << count;
+    }
 }
 
 TEST(UpdatePolicyUrl, OnlyPlainWebUrlsReplaceTheReleaseService)

@@ -327,3 +327,82 @@ TEST(CheckSchedule, ACheckAtEveryStartUnlessThePeriodOrTheServicesWaitSaysOtherw
     EXPECT_EQ(utcText(httpDateSeconds("Friday, 06-Nov-76 08:49:37 GMT", now)), "2076-11-06T08:49:37Z");
     EXPECT_EQ(utcText(1961711999), "2032-02-29T23:59:59Z");
 }
+
+TEST(CheckSchedule, TheStartWaitsForTheWholeCheckOnlyWhereNothingCouldStartOrAQuestionMayFollow)
+{
+    constexpr long long now = 1796800000;
+    const std::string s = "https://api.adoptium.net/x86";
+    // A usable runtime, a check at every start, nothing remembered.
+    const CheckFacts usable{0, true, now, 0, "", 0, false, false, s, ""};
+    const auto with = [&usable](auto change) {
+        CheckFacts facts = usable;
+        change(facts);
+        return facts;
+    };
+    const auto newer = [&s](CheckFacts& f) {
+        f.lastCheck = now - 60;
+        f.lastVersion = "8u482b08";
+        f.lastService = s;
+        f.lastVersionNewer = true;
+    };
+    const struct {
+        const char* row;
+        CheckFacts facts;
+        CheckAction action;
+        StartWait wait;
+    } cases[] = {
+        {"a usable runtime", usable, CheckAction::check, StartWait::deadline},
+        {"no runtime", with([](CheckFacts& f) { f.runtimeInstalled = f.runtimeUsable = false; }),
+         CheckAction::check, StartWait::wholeCheck},
+        {"a record without a usable javaw.exe", with([](CheckFacts& f) { f.runtimeUsable = false; }),
+         CheckAction::check, StartWait::wholeCheck},
+        {"remembered newer", with(newer), CheckAction::check, StartWait::wholeCheck},
+        {"remembered newer, within a period", with([&](CheckFacts& f) {
+             newer(f);
+             f.periodMinutes = 60;
+         }),
+         CheckAction::check, StartWait::wholeCheck},
+        {"remembered newer, withdrawn", with([&](CheckFacts& f) {
+             newer(f);
+             f.lastVersionWithdrawn = true;
+         }),
+         CheckAction::check, StartWait::deadline},
+        {"remembered newer, the runtime in use", with([&](CheckFacts& f) {
+             newer(f);
+             f.runtimeInUse = true;
+         }),
+         CheckAction::check, StartWait::deadline},
+        {"remembered newer of another service", with([&](CheckFacts& f) {
+             newer(f);
+             f.lastService = "https://mirror.example/x86";
+         }),
+         CheckAction::check, StartWait::deadline},
+        {"within the period, not newer", with([&](CheckFacts& f) {
+             newer(f);
+             f.periodMinutes = 60;
+             f.lastVersionNewer = false;
+         }),
+         CheckAction::skipPeriod, StartWait::none},
+        {"the check switched off", with([&](CheckFacts& f) {
+             newer(f);
+             f.updateCheckOn = false;
+         }),
+         CheckAction::skipPolicy, StartWait::none},
+    };
+    for (const auto& row : cases) {
+        const CheckDecision decision = decideUpdateCheck(row.facts);
+        EXPECT_EQ(decision.action, row.action) << row.row;
+        EXPECT_EQ(decision.wait, row.wait) << row.row;
+    }
+    // An answer is remembered within a period, after the start it came too late for, and where a
+    // record of this service would otherwise go stale.
+    EXPECT_TRUE(rememberAnswer(with([](CheckFacts& f) { f.periodMinutes = 60; }), false));
+    EXPECT_FALSE(rememberAnswer(usable, false));
+    EXPECT_TRUE(rememberAnswer(usable, true));
+    EXPECT_TRUE(rememberAnswer(with(newer), false));
+    EXPECT_FALSE(rememberAnswer(with([&](CheckFacts& f) {
+                                    newer(f);
+                                    f.lastService = "https://mirror.example";
+                                }),
+                                false));
+}

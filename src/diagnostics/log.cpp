@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -35,6 +36,25 @@ OpenLog& openLog()
     return log;
 }
 
+// The log is the one thing the launcher's threads share (the application's start at the start
+// deadline runs on a thread of its own): each use of it holds this lock. A slim lock needs no
+// set-up and no clean-up.
+SRWLOCK logLock = SRWLOCK_INIT;
+using HeldLog = std::unique_ptr<SRWLOCK, decltype(&ReleaseSRWLockExclusive)>;
+
+HeldLog holdLog()
+{
+    AcquireSRWLockExclusive(&logLock);
+    return {&logLock, &ReleaseSRWLockExclusive};
+}
+
+void closeHeldLog()
+{
+    OpenLog& log = openLog();
+    closeLogFile(log.log);
+    log = {{}, false, {}};
+}
+
 std::string now()
 {
     FILETIME utc{};
@@ -57,9 +77,10 @@ std::string now()
 // Writes the lines that waited for log into it, and makes it the log of the run.
 bool install(LogFile log)
 {
+    const HeldLog held = holdLog();
     std::vector<std::string> waiting;
     waiting.swap(openLog().pendingLines);
-    closeLauncherLog();
+    closeHeldLog();
     if (log.file == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -82,6 +103,7 @@ bool openLauncherLog(const std::string& folder, bool holdFolders)
 
 void logEvent(const char* event, std::initializer_list<LogField> fields)
 {
+    const HeldLog held = holdLog();
     OpenLog& log = openLog();
     HANDLE file = log.log.file;
     if (file == INVALID_HANDLE_VALUE && (!log.pending || log.pendingLines.size() >= mostPendingLines)) {
@@ -97,12 +119,12 @@ void logEvent(const char* event, std::initializer_list<LogField> fields)
 
 void closeLauncherLog()
 {
-    OpenLog& log = openLog();
-    closeLogFile(log.log);
-    log = {{}, false, {}};
+    const HeldLog held = holdLog();
+    closeHeldLog();
 }
 
 std::string openLogFolder()
 {
+    const HeldLog held = holdLog();
     return openLog().log.folder;
 }

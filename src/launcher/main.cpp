@@ -2,14 +2,15 @@
 // the application with javaw.exe through the shell.
 #include <winsock2.h> // libcurl's header, through the connection's, needs it before windows.h
 
+#include "application_start.h"
 #include "diagnostics/log.h"
 #include "installation/runtime_in_use.h"
 #include "launcher.h"
 #include "network/connection.h"
 #include "network/proxy_choice.h"
+#include "platform/console.h"
 #include "platform/late_libraries.h"
 #include "platform/launch_paths.h"
-#include "platform/system_library.h"
 #include "policy.h"
 #include "prompts/prompt_flow.h"
 #include "registry/install_failures.h"
@@ -22,16 +23,12 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
 namespace {
 
 const char* const pathValueName = "Path";
 // Where the application's own (32-bit) installer records its folder, whichever runtime line the
 // launcher serves.
 const char* const applicationKey = R"(SOFTWARE\WOW6432Node\Marveth\KLV)";
-// Both class-path entries are relative to the application's folder, the working directory.
-const char* const applicationArguments = R"(-cp RXTXcomm.jar;bin\de\norvel\KLV\KLV\KLV.jar main.klv)";
 
 // True when a program runs from the installed runtime: its upgrade would replace files that the
 // program holds, and Windows Installer would offer to close it. The next start offers it again.
@@ -108,8 +105,6 @@ int runLaunchSequence(const UpdatePolicy& policy)
         logEvent("runtime-left-out",
                  {{"scope", "user"}, {"version", installed.userLeftOut}, {"reason", "elevated"}});
     }
-    SHELLEXECUTEINFOA sei{};
-
     serviceUrl = policy.serviceUrl;
     trustedPublishers = policy.trustedPublishers;
     logEvent("policy", {{"update-check", policy.updateCheck ? "on" : "off"},
@@ -118,63 +113,47 @@ int runLaunchSequence(const UpdatePolicy& policy)
                         {"added-publishers", std::to_string(trustedPublishers.size())},
                         {"check-period-minutes",
                          policy.checkPeriodIgnored ? "ignored" : std::to_string(policy.checkPeriodMinutes)}});
+    // The start with the installed runtime is ready before the check: a check that would hold it
+    // up makes it at the start deadline.
+    const std::string installedDot = letToDot(javaVerReg);
+    const RuntimeFolder installedRuntime =
+        javaVerReg.empty() ? RuntimeFolder{} : runtimeFolderOf(installedDot, elevated);
+    ApplicationStart start{javawBelow(installedRuntime.folder), klvPath, elevated};
     ProxyChoice proxy;
-    const bool newer = policy.updateCheck && newerRuntimeOffered(policy, proxy);
+    const CheckOutcome check = checkForNewerRuntime(policy, proxy, start, installedRuntime.folder);
+    if (check.deferred) {
+        return recordEnd(check.started ? "application-started" : "start-failed", 0);
+    }
     // Without a question, the log waits until the application has been started.
-    if (newer && offerUpdate(proxy, elevated) == 1) {
+    if (check.newer && offerUpdate(proxy, elevated) == 1) {
         return recordEnd("not-started", 1);
     }
     if (javaVerDot.empty()) {
         // No newer version known, no check wanted, or no offer made: use the installed runtime.
-        javaVerDot = letToDot(javaVerReg);
+        javaVerDot = installedDot;
     }
 
     // Without a runtime folder the shell would resolve a relative bin\javaw.exe against the
     // current folder, so whoever controls that folder would choose what runs.
-    const RuntimeFolder runtime = runtimeFolderOf(javaVerDot, elevated);
-    const std::string javaPath = javawBelow(runtime.folder);
+    const RuntimeFolder runtime =
+        javaVerDot == installedDot ? installedRuntime : runtimeFolderOf(javaVerDot, elevated);
+    start.javaPath = javawBelow(runtime.folder);
     logEvent("runtime", {{"version", javaVerDot.empty() ? "none" : javaVerDot},
                          {"folder", runtime.folder},
                          {"scope", scopeName(runtime.scope)},
-                         {"usable", javaPath.empty() ? "no" : "yes"}});
-    if (javaPath.empty()) {
+                         {"usable", start.javaPath.empty() ? "no" : "yes"}});
+    if (start.javaPath.empty()) {
         return recordEnd("no-runtime", reportNoRuntime());
     }
-    const std::string finalArgs = applicationArguments;
-
-    sei.cbSize = sizeof(sei);
-    // The shell hands back the application's process handle; it is never used and is released
-    // when this process ends. The launcher ends right after this call, so the shell must finish
-    // the start before it returns (SEE_MASK_NOASYNC) rather than on a thread of its own.
-    sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
-    sei.lpVerb = elevated ? "runas" : "open";
-    sei.lpFile = javaPath.c_str();
-    sei.lpParameters = finalArgs.c_str();
-    sei.lpDirectory = klvPath.c_str();
-    sei.nShow = SW_HIDE;
-    // The shell's documentation asks for COM on a thread that calls ShellExecuteEx, since file
-    // types may be handled by COM objects. Starting an .exe involves none of them, so the
-    // multi-threaded apartment serves; unlike a single-threaded one it costs no hidden window
-    // at every start. The update stage has left its single-threaded apartment by now, so the
-    // thread is free to join this one.
-    const HRESULT com = enterComApartment(COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE);
-    // A refused or failed start is the shell's to report; the launcher's job ends here.
-    const bool started = ShellExecuteExA(&sei) != FALSE;
-    const DWORD error = started ? ERROR_SUCCESS : GetLastError();
-    if (SUCCEEDED(com)) {
-        leaveComApartment();
-    }
-    logEvent("start-application", {{"path", javaPath},
-                                   {"verb", sei.lpVerb},
-                                   {"result", started ? "ok" : "failed"},
-                                   {"error", std::to_string(error)}});
-    return recordEnd(started ? "application-started" : "start-failed", 0);
+    return recordEnd(startApplication(start) ? "application-started" : "start-failed", 0);
 }
 
 } // namespace
 
 int main()
 {
+    // Its window would stand empty behind the dialogs and the application for the whole run.
+    releaseOwnConsole();
     // Before anything could call into a DLL that is loaded late.
     loadLateLibrariesFromSystemFolder([](const char* dll, unsigned long error) {
         logEvent("library", {{"name", dll}, {"result", "not loaded"}, {"error", std::to_string(error)}});

@@ -5,11 +5,14 @@
 #include "update_check.h"
 
 #include "diagnostics/log.h"
+#include "installation/runtime_in_use.h"
 #include "launcher.h"
 #include "network/network_setup.h"
 #include "network/proxy_choice.h"
+#include "platform/process_clock.h"
 #include "registry/check_record.h"
 #include "registry/install_failures.h"
+#include "start_deadline.h"
 #include "update/check_schedule.h"
 #include "update/http_date.h"
 #include "update/release_probe.h"
@@ -18,6 +21,12 @@
 #include <windows.h>
 
 namespace {
+
+// The application starts at most this long after the launcher's own start when the service has
+// not answered by then: a service that answers at all mostly does within a fraction of it, and
+// the application itself takes about a quarter of a second to start. A later answer is the next
+// start's question.
+constexpr long long startDeadlineMilliseconds = 1000;
 
 // The system's clock in whole seconds since 1970, UTC; FILETIME counts 100 ns from 1601.
 long long utcSecondsNow()
@@ -34,39 +43,14 @@ long long utcSecondsNow()
                : static_cast<long long>((ticks.QuadPart - unixEpochTicks) / ticksPerSecond);
 }
 
-// The network is set up only for a start that needs it: a check, or a download.
-void decideNetwork(ProxyChoice& proxy, const ProbeBudget& budget)
+CheckFacts gatherFacts(const UpdatePolicy& policy, const RememberedCheck& remembered, long long now,
+                       bool runtimeUsable, const std::string& installedFolder)
 {
-    prepareNetwork();
-    proxy = decideProxy(serviceUrl, budget.proxyDecided);
-}
-
-bool askService(const UpdatePolicy& policy, ProxyChoice& proxy, long long now)
-{
-    const ProbeBudget budget = startProbeBudget();
-    decideNetwork(proxy, budget);
-    ProbeAnswer answer;
-    const bool newer = getURLVersion(serviceUrl, javaVerReg, javaVerURL, proxy, budget.answered, &answer);
-    const long long waitUntil = serviceWaitUntil(answer.status, answer.retryAfter, now);
-    if (waitUntil > 0) {
-        logEvent("service-wait", {{"status", std::to_string(answer.status)}, {"until", utcText(waitUntil)}});
-        rememberServiceWait(waitUntil, serviceUrl);
-    } else if (policy.checkPeriodMinutes > 0 && !javaVerURL.empty()) {
-        // Only an answer that named a version counts as a check: the next start asks again.
-        rememberCheck(now, javaVerURL, serviceUrl);
-    }
-    return newer;
-}
-
-} // namespace
-
-bool newerRuntimeOffered(const UpdatePolicy& policy, ProxyChoice& proxy)
-{
-    const long long now = utcSecondsNow();
-    const RememberedCheck remembered = readRememberedCheck();
     CheckFacts facts;
+    facts.updateCheckOn = policy.updateCheck;
     facts.periodMinutes = policy.checkPeriodMinutes;
     facts.runtimeInstalled = !javaVerReg.empty();
+    facts.runtimeUsable = runtimeUsable;
     facts.now = now;
     facts.lastCheck = remembered.checkedAt;
     facts.lastVersion = remembered.version;
@@ -75,28 +59,79 @@ bool newerRuntimeOffered(const UpdatePolicy& policy, ProxyChoice& proxy)
     facts.lastService = remembered.service;
     facts.lastVersionNewer = isNewerVersion(remembered.version, javaVerReg);
     if (facts.lastVersionNewer) {
-        // Only then can the record of failed installations change the decision.
+        // Only then can the record of failed installations or a running runtime change the
+        // decision.
         const FailedInstallations failures = readFailedInstallations();
         facts.lastVersionWithdrawn =
             failures.version == remembered.version && failures.count >= mostFailedInstallations;
+        facts.runtimeInUse = !facts.lastVersionWithdrawn
+                             && findRuntimeInUse(installedFolder).state == RuntimeUse::State::inUse;
     }
+    return facts;
+}
+
+// Asks the service; the application may be started at the deadline meanwhile (watch). What the
+// service said is remembered for the next starts either way.
+bool askService(const CheckFacts& facts, ProxyChoice& proxy, DeadlineStart* watch, bool& deferred)
+{
+    const ProbeBudget budget = startProbeBudget();
+    // The network is set up only for a start that needs it: a check, or a download.
+    prepareNetwork();
+    proxy = decideProxy(serviceUrl, budget.proxyDecided);
+    ProbeAnswer answer;
+    const bool newer = getURLVersion(serviceUrl, javaVerReg, javaVerURL, proxy, budget.answered, &answer);
+    deferred = watch != nullptr && !answeredBeforeDeadline(*watch);
+    const long long waitUntil = serviceWaitUntil(answer.status, answer.retryAfter, facts.now);
+    if (waitUntil > 0) {
+        logEvent("service-wait", {{"status", std::to_string(answer.status)}, {"until", utcText(waitUntil)}});
+        rememberServiceWait(waitUntil, serviceUrl);
+    } else if (!javaVerURL.empty() && rememberAnswer(facts, deferred)) {
+        // Only an answer that named a version counts as a check: the next start asks again.
+        rememberCheck(facts.now, javaVerURL, serviceUrl);
+    }
+    return newer;
+}
+
+} // namespace
+
+CheckOutcome checkForNewerRuntime(const UpdatePolicy& policy, ProxyChoice& proxy,
+                                  const ApplicationStart& installed, const std::string& installedFolder)
+{
+    const long long now = utcSecondsNow();
+    const RememberedCheck remembered = policy.updateCheck ? readRememberedCheck() : RememberedCheck{};
+    const CheckFacts facts =
+        gatherFacts(policy, remembered, now, !installed.javaPath.empty(), installedFolder);
     const CheckDecision decision = decideUpdateCheck(facts);
     switch (decision.action) {
+    case CheckAction::skipPolicy:
+        return {};
     case CheckAction::skipServiceWait:
         logEvent("update-check", {{"skipped", "service-wait"}, {"until", utcText(remembered.notBefore)}});
-        return false;
+        return {};
     case CheckAction::skipPeriod:
         // The remembered answer is not newer, or no longer offered: no question, no network.
         logEvent("update-check", {{"skipped", "period"},
                                   {"last", utcText(remembered.checkedAt)},
                                   {"version", remembered.version}});
         javaVerURL = remembered.version;
-        return false;
+        return {};
     case CheckAction::check:
         break;
     }
     if (policy.checkPeriodMinutes > 0 || remembered.notBefore > 0) {
         logEvent("update-check", {{"asked", decision.reason}});
     }
-    return askService(policy, proxy, now);
+    const DeadlineStartHandle watch =
+        decision.wait == StartWait::deadline
+            ? armStartDeadline(installed, afterProcessStart(startDeadlineMilliseconds))
+            : DeadlineStartHandle(nullptr, &endDeadlineStart);
+    CheckOutcome outcome;
+    outcome.newer = askService(facts, proxy, watch.get(), outcome.deferred);
+    if (outcome.deferred) {
+        // The application runs already: nothing is shown after its start.
+        logEvent("update-check", {{"answered-after-start", javaVerURL.empty() ? "none" : javaVerURL}});
+        outcome.newer = false;
+        outcome.started = startedAtDeadline(*watch);
+    }
+    return outcome;
 }

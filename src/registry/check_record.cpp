@@ -57,16 +57,20 @@ RememberedCheck readRememberedCheck()
     return record;
 }
 
+// Each value is written whole, but a launcher can end between two of them (ended by the user, a
+// log-off): the service's value goes first and comes back last, so that a record cut short has
+// no service, and the next start checks as if nothing were remembered.
 void rememberCheck(long long checkedAt, const std::string& version, const std::string& service)
 {
     const RegistryKey key = openLauncherStateForWriting();
     if (!key) {
         return;
     }
+    (void)RegDeleteValueA(key.get(), serviceValue);
     writeTime(key.get(), checkedAtValue, checkedAt);
     writeText(key.get(), versionValue, version);
-    writeText(key.get(), serviceValue, service);
     (void)RegDeleteValueA(key.get(), notBeforeValue);
+    writeText(key.get(), serviceValue, service);
 }
 
 void rememberServiceWait(long long notBefore, const std::string& service)
@@ -76,12 +80,15 @@ void rememberServiceWait(long long notBefore, const std::string& service)
         return;
     }
     // One record for one service: another service's answer must not pass for this one's.
-    if (readText(key.get(), serviceValue, longestServiceBytes) != service) {
-        (void)RegDeleteValueA(key.get(), checkedAtValue);
-        (void)RegDeleteValueA(key.get(), versionValue);
+    if (readText(key.get(), serviceValue, longestServiceBytes) == service) {
+        writeTime(key.get(), notBeforeValue, notBefore);
+        return;
     }
-    writeText(key.get(), serviceValue, service);
+    (void)RegDeleteValueA(key.get(), serviceValue);
+    (void)RegDeleteValueA(key.get(), checkedAtValue);
+    (void)RegDeleteValueA(key.get(), versionValue);
     writeTime(key.get(), notBeforeValue, notBefore);
+    writeText(key.get(), serviceValue, service);
 }
 
 void rememberInstalledVersion(const std::string& version)

@@ -12,8 +12,18 @@ constexpr long long secondsPerMinute = 60;
 
 } // namespace
 
-CheckDecision decideUpdateCheck(const CheckFacts& facts)
+namespace {
+
+bool rememberedNewer(const CheckFacts& facts)
 {
+    return facts.service == facts.lastService && facts.lastVersionNewer && !facts.lastVersionWithdrawn;
+}
+
+CheckDecision scheduleCheck(const CheckFacts& facts)
+{
+    if (!facts.updateCheckOn) {
+        return {CheckAction::skipPolicy, "policy"};
+    }
     if (!facts.runtimeInstalled) {
         return {CheckAction::check, "no-runtime"};
     }
@@ -32,10 +42,30 @@ CheckDecision decideUpdateCheck(const CheckFacts& facts)
         || facts.lastCheck > facts.now || facts.now - facts.lastCheck >= period) {
         return {CheckAction::check, facts.periodMinutes == 0 ? "every-start" : "period-over"};
     }
-    if (facts.lastVersionNewer && !facts.lastVersionWithdrawn) {
+    if (rememberedNewer(facts)) {
         return {CheckAction::check, "remembered-newer"};
     }
     return {CheckAction::skipPeriod, "period"};
+}
+
+} // namespace
+
+CheckDecision decideUpdateCheck(const CheckFacts& facts)
+{
+    CheckDecision decision = scheduleCheck(facts);
+    if (decision.action == CheckAction::check) {
+        const bool questionMayFollow = rememberedNewer(facts) && !facts.runtimeInUse;
+        decision.wait = !facts.runtimeInstalled || !facts.runtimeUsable || questionMayFollow
+                            ? StartWait::wholeCheck
+                            : StartWait::deadline;
+    }
+    return decision;
+}
+
+bool rememberAnswer(const CheckFacts& facts, bool deferred)
+{
+    return facts.periodMinutes > 0 || deferred
+           || (facts.service == facts.lastService && !facts.lastVersion.empty());
 }
 
 long long serviceWaitUntil(long status, const std::string& retryAfter, long long now)

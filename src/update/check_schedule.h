@@ -24,17 +24,32 @@ struct CheckFacts {
     bool lastVersionWithdrawn = false;
     std::string service{};     // the service this start would ask
     std::string lastService{}; // the service that the remembered answer and wait came from
+    bool updateCheckOn = true; // false: the administrators switched the check off
+    // The installed runtime's javaw.exe can be started: the application could start without the
+    // check's answer.
+    bool runtimeUsable = true;
+    // A program runs from the installed runtime: no upgrade could be offered this start.
+    bool runtimeInUse = false;
 };
 
 enum class CheckAction {
+    skipPolicy,      // the administrators switched the check off
     check,           // ask the service now
     skipPeriod,      // the remembered answer stands for the service's
     skipServiceWait, // the service asked to wait: start the installed runtime
 };
 
+// How long the application's start waits for a check.
+enum class StartWait {
+    none,       // no check: nothing to wait for
+    deadline,   // until the start deadline at most; a later answer is only remembered
+    wholeCheck, // the check's whole budget: a question may follow its answer
+};
+
 struct CheckDecision {
     CheckAction action = CheckAction::check;
     const char* reason = ""; // a few words for the log
+    StartWait wait = StartWait::none;
 };
 
 // The rules in the order they apply: no runtime, a check; another service than the remembered
@@ -42,7 +57,17 @@ struct CheckDecision {
 // the period, not in the future, no check, unless it is newer than the installed runtime and
 // still offered: a question would follow, and it must follow what the service names now, not an
 // answer that the vendor may have overtaken since. Anything else, a check.
+// A check holds the start up to the start deadline only, unless nothing could start without it
+// (no usable runtime) or a question may follow it at once: the remembered answer of this service
+// is newer than the installed runtime, still offered, and the runtime is not in use. So a network
+// that answers late gets its question one start later.
 CheckDecision decideUpdateCheck(const CheckFacts& facts);
+
+// Whether a check's answer is remembered: within a period it stands for the service's answers; an
+// answer that came after the application had started (deferred) is the next start's question;
+// and a record that exists is kept up to date, so that an answer the service no longer gives
+// cannot hold later starts up.
+bool rememberAnswer(const CheckFacts& facts, bool deferred);
 
 // Until when a probe's answer (its status and Retry-After value, in seconds or as an HTTP date)
 // asks its clients to wait, at most a day from now; 0 when it does not (not 429 or 503, no

@@ -47,6 +47,8 @@ class ReleaseService:
         self.probe_headers = []   # for "custom": (name, value) pairs of the redirect
         self.probe_status = 307   # for "status": the status of an otherwise good redirect
         self.probe_extra = []     # (name, value) pairs added to every answer of the probe
+        self.probe_delay = 0      # seconds the probe's answer takes
+        self.probe_answered = []  # when each answer of the probe went out (time.time)
         self.download = "ok"      # ok | missing | short | cut | stall | silent | loop | slow | drip
         self.ranges = []          # the Range and If-Range of each ranged installer request
         self.closed_by_client = threading.Event()
@@ -131,6 +133,8 @@ class ReleaseService:
         handler.end_headers()
 
     def answer_api(self, handler):
+        if self.probe_delay:
+            self.stop_event.wait(self.probe_delay)
         if self.probe == "stall":
             self.stop_event.wait(120)
             return
@@ -156,6 +160,7 @@ class ReleaseService:
             handler.send_header(name, value)
         handler.send_header("Content-Length", "0")
         handler.end_headers()
+        self.probe_answered.append(time.time())
 
     def answer_installer(self, handler, head):
         first = [r for r in self.requests if r == ("GET", self.installer_path())] == [("GET", handler.path)]

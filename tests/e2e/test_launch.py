@@ -65,6 +65,26 @@ class UpdateCheckSchedule(LaunchScenario):
         self.assertRegex(self.prefix.launcher_log(), r"(?s) update-check asked=remembered-newer\r\n.* probe .*"
                                                      r" question asked=newJava offered=8u482b08 ")
 
+    def test_a_late_answer_is_the_next_starts_question(self):
+        """The service answers after 3 s: the first start starts the application at its deadline,
+        asks nothing and remembers the answer; the second start waits for the check and asks."""
+        folder = self.prefix.install_runtime("8.0.462.7")
+        self.service.probe_delay = 3
+        first = self.prefix.run_launcher()
+        self.assertEqual(first.boxes, [])
+        self.assertStartedApplication(first, folder)
+        self.assertEqual(len(self.service.probe_answered), 1)
+        self.assertLess(self.prefix.record.stat().st_mtime, self.service.probe_answered[0])
+        self.assertRegex(self.prefix.launcher_log(),
+                         r"(?s) update-check deferred ms=\d+\r\n.* start-application .* result=ok .*"
+                         r" newest version=8u472b08 verdict=newer\r\n.* update-check answered-after-start=8u472b08\r\n"
+                         r".* end outcome=application-started exit-code=0\r\n$")
+        self.prefix.record.unlink()
+        second = self.prefix.run_launcher(answers=["no"])
+        self.assertEqual([box.caption for box in second.boxes], [TEXTS["en"]["newJava"][0]])
+        self.assertStartedApplication(second, folder)
+        self.assertGreater(self.prefix.record.stat().st_mtime, self.service.probe_answered[1])
+
     def test_a_services_wait_is_obeyed(self):
         self.service.probe, self.service.probe_status = "status", 503
         self.service.probe_extra = [("Retry-After", "3600")]

@@ -1,0 +1,49 @@
+// Starts javaw.exe with the application's class path, never waiting for it.
+#include "application_start.h"
+
+#include "diagnostics/log.h"
+#include "platform/system_library.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+namespace {
+
+// Both class-path entries are relative to the application's folder, the working directory.
+const char* const applicationArguments = R"(-cp RXTXcomm.jar;bin\de\norvel\KLV\KLV\KLV.jar main.klv)";
+
+} // namespace
+
+bool startApplication(const ApplicationStart& start)
+{
+    SHELLEXECUTEINFOA sei{};
+    sei.cbSize = sizeof(sei);
+    // The shell hands back the application's process handle; it is never used and is released
+    // when this process ends. The launcher ends soon after this call, so the shell must finish
+    // the start before it returns (SEE_MASK_NOASYNC) rather than on a thread of its own.
+    sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+    // An elevated launcher passes its elevation on; it never asks for elevation itself.
+    sei.lpVerb = start.elevated ? "runas" : "open";
+    sei.lpFile = start.javaPath.c_str();
+    sei.lpParameters = applicationArguments;
+    sei.lpDirectory = start.klvPath.c_str();
+    sei.nShow = SW_HIDE;
+    // The shell's documentation asks for COM on a thread that calls ShellExecuteEx, since file
+    // types may be handled by COM objects. Starting an .exe involves none of them, so the
+    // multi-threaded apartment serves; unlike a single-threaded one it costs no hidden window
+    // at every start. The update stage has left its single-threaded apartment by now, so the
+    // thread is free to join this one.
+    const HRESULT com = enterComApartment(COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE);
+    // A refused or failed start is the shell's to report; the launcher's job ends here.
+    const bool started = ShellExecuteExA(&sei) != FALSE;
+    const DWORD error = started ? ERROR_SUCCESS : GetLastError();
+    if (SUCCEEDED(com)) {
+        leaveComApartment();
+    }
+    logEvent("start-application", {{"path", start.javaPath},
+                                   {"verb", sei.lpVerb},
+                                   {"result", started ? "ok" : "failed"},
+                                   {"error", std::to_string(error)}});
+    return started;
+}

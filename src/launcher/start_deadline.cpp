@@ -1,0 +1,88 @@
+// The thread that starts the application when the update check is late.
+#include "start_deadline.h"
+
+#include "diagnostics/log.h"
+#include "platform/process_clock.h"
+
+#include <windows.h>
+
+namespace {
+
+enum : LONG { pending, answered, deadlinePassed };
+// The deadline lies at most a second or so ahead; a wait is never longer than this.
+constexpr unsigned long longestWaitMilliseconds = 60000;
+
+} // namespace
+
+struct DeadlineStart {
+    ApplicationStart start;
+    Deadline deadline;
+    HANDLE answeredEvent = nullptr; // set when the check answered in time
+    HANDLE thread = nullptr;
+    LONG state = pending; // moved once, by whichever of the two comes first
+    bool started = false; // written by the thread before it ends, read after it has ended
+};
+
+namespace {
+
+DWORD WINAPI startAtDeadline(void* parameter)
+{
+    auto* watch = static_cast<DeadlineStart*>(parameter);
+    if (WaitForSingleObject(watch->answeredEvent, millisecondsUntil(watch->deadline, longestWaitMilliseconds))
+        != WAIT_TIMEOUT) {
+        return 0;
+    }
+    if (InterlockedCompareExchange(&watch->state, deadlinePassed, pending) != pending) {
+        return 0; // the answer came in the same instant
+    }
+    logEvent("update-check deferred", {{"ms", std::to_string(millisecondsSinceProcessStart())}});
+    watch->started = startApplication(watch->start);
+    return 0;
+}
+
+} // namespace
+
+void endDeadlineStart(DeadlineStart* watch)
+{
+    if (watch == nullptr) {
+        return;
+    }
+    if (watch->thread != nullptr) {
+        (void)SetEvent(watch->answeredEvent);
+        (void)WaitForSingleObject(watch->thread, INFINITE);
+        CloseHandle(watch->thread);
+    }
+    if (watch->answeredEvent != nullptr) {
+        CloseHandle(watch->answeredEvent);
+    }
+    delete watch;
+}
+
+DeadlineStartHandle armStartDeadline(const ApplicationStart& start, Deadline deadline)
+{
+    DeadlineStartHandle watch(new DeadlineStart{start, deadline}, &endDeadlineStart);
+    watch->answeredEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (watch->answeredEvent == nullptr) {
+        return {nullptr, &endDeadlineStart};
+    }
+    watch->thread = CreateThread(nullptr, 0, startAtDeadline, watch.get(), 0, nullptr);
+    if (watch->thread == nullptr) {
+        return {nullptr, &endDeadlineStart};
+    }
+    return watch;
+}
+
+bool answeredBeforeDeadline(DeadlineStart& watch)
+{
+    if (InterlockedCompareExchange(&watch.state, answered, pending) != pending) {
+        return false;
+    }
+    (void)SetEvent(watch.answeredEvent);
+    return true;
+}
+
+bool startedAtDeadline(DeadlineStart& watch)
+{
+    (void)WaitForSingleObject(watch.thread, INFINITE);
+    return watch.started;
+}
