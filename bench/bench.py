@@ -141,19 +141,53 @@ class DroppingPort:
         self.listener.close()
 
 
+def until_application(prefix, command):
+    """Runs command; returns the seconds from its start until javaw.exe has written its record, and
+    those until the command ended."""
+    prefix.record.unlink(missing_ok=True)
+    started = time.monotonic()
+    launcher = subprocess.Popen(["wine", *command], env=prefix.env(), stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+    application = None
+    while launcher.poll() is None or application is None:
+        if application is None and prefix.record.exists():
+            application = time.monotonic() - started
+        if launcher.poll() is not None and application is None:
+            application = float("inf") if prefix.javaw_record(2) is None else time.monotonic() - started
+        time.sleep(0.005)
+    assert launcher.returncode == 0
+    return application, time.monotonic() - started
+
+
 def worst_case(prefix):
-    prefix.install_runtime("8.0.472.8")
+    """A service that never answers and an address that drops every packet: the application starts at
+    the start deadline (a second after the launcher's own start), and the check goes on behind it
+    for its whole budget. The floor is a program that only starts javaw.exe through the shell, as the
+    launcher does at the deadline, measured the same way (until javaw.exe has written its record) in the
+    same run: what the application's start itself costs."""
+    folder = prefix.install_runtime("8.0.472.8")
     port = rig.SERVICE_PORT + 20
+    runs = 3
     for name, peer in (("a service that never answers", lambda: rig.RawService(port, "silent")),
                        ("an address that drops every packet", lambda: DroppingPort(port))):
         running = peer()
         try:
             prefix.set_policy(ReleaseServiceUrl=f"http://127.0.0.1:{port}{rig.API_PATH}")
-            seconds, code, _ = timed(["wine", str(rig.LAUNCHER)], prefix.env())
-            assert code == 0
+            applications, wholes, floors = [], [], []
+            for _ in range(runs):
+                application, whole = until_application(prefix, [str(rig.LAUNCHER)])
+                applications.append(application)
+                wholes.append(whole)
+                floors.append(until_application(prefix, [str(FLOOR_SHELL_START), *application_start(folder)])[0])
         finally:
             running.close()
-        row(f"start-up with {name}", seconds, None, None, "<= 8 s", seconds <= 8, "s")
+        application, floor = statistics.median(applications), statistics.median(floors)
+        limit = 1 + 1.3 * floor
+        row(f"with {name}: launcher's start to javaw.exe's ({runs} runs)", application, floor, None,
+            f"<= 1 s + 1.3 x floor = {limit:.2f} s", application <= limit, "s")
+        whole = statistics.median(wholes)
+        row(f"with {name}: the launcher's whole run (the check behind the start)", whole, None, None, "<= 8 s",
+            whole <= 8, "s")
     prefix.wine("reg", "delete", rig.POLICY_KEY, "/f", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 

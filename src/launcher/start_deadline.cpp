@@ -21,22 +21,34 @@ struct DeadlineStart {
     HANDLE thread = nullptr;
     LONG state = pending; // moved once, by whichever of the two comes first
     bool started = false; // written by the thread before it ends, read after it has ended
+    // The launcher's thread and the deadline's each hold the record: an answer in time does not
+    // wait for the other thread to end (under Wine a new thread takes milliseconds to run at all).
+    LONG holders = 1;
 };
 
 namespace {
+
+void letGo(DeadlineStart* watch)
+{
+    if (InterlockedDecrement(&watch->holders) == 0) {
+        if (watch->answeredEvent != nullptr) {
+            CloseHandle(watch->answeredEvent);
+        }
+        delete watch;
+    }
+}
 
 DWORD WINAPI startAtDeadline(void* parameter)
 {
     auto* watch = static_cast<DeadlineStart*>(parameter);
     if (WaitForSingleObject(watch->answeredEvent, millisecondsUntil(watch->deadline, longestWaitMilliseconds))
-        != WAIT_TIMEOUT) {
-        return 0;
+            == WAIT_TIMEOUT
+        // The answer may have come in the same instant.
+        && InterlockedCompareExchange(&watch->state, deadlinePassed, pending) == pending) {
+        logEvent("update-check deferred", {{"ms", std::to_string(millisecondsSinceProcessStart())}});
+        watch->started = startApplication(watch->start);
     }
-    if (InterlockedCompareExchange(&watch->state, deadlinePassed, pending) != pending) {
-        return 0; // the answer came in the same instant
-    }
-    logEvent("update-check deferred", {{"ms", std::to_string(millisecondsSinceProcessStart())}});
-    watch->started = startApplication(watch->start);
+    letGo(watch);
     return 0;
 }
 
@@ -48,14 +60,15 @@ void endDeadlineStart(DeadlineStart* watch)
         return;
     }
     if (watch->thread != nullptr) {
+        // A start under way is finished before the launcher ends; otherwise the thread ends on its
+        // own, at once, or with the process.
+        if (InterlockedCompareExchange(&watch->state, answered, pending) == deadlinePassed) {
+            (void)WaitForSingleObject(watch->thread, INFINITE);
+        }
         (void)SetEvent(watch->answeredEvent);
-        (void)WaitForSingleObject(watch->thread, INFINITE);
         CloseHandle(watch->thread);
     }
-    if (watch->answeredEvent != nullptr) {
-        CloseHandle(watch->answeredEvent);
-    }
-    delete watch;
+    letGo(watch);
 }
 
 DeadlineStartHandle armStartDeadline(const ApplicationStart& start, Deadline deadline)
@@ -65,8 +78,10 @@ DeadlineStartHandle armStartDeadline(const ApplicationStart& start, Deadline dea
     if (watch->answeredEvent == nullptr) {
         return {nullptr, &endDeadlineStart};
     }
+    watch->holders = 2;
     watch->thread = CreateThread(nullptr, 0, startAtDeadline, watch.get(), 0, nullptr);
     if (watch->thread == nullptr) {
+        watch->holders = 1;
         return {nullptr, &endDeadlineStart};
     }
     return watch;

@@ -70,26 +70,39 @@ CheckFacts gatherFacts(const UpdatePolicy& policy, const RememberedCheck& rememb
     return facts;
 }
 
-// Asks the service; the application may be started at the deadline meanwhile (watch). What the
-// service said is remembered for the next starts either way.
-bool askService(const CheckFacts& facts, ProxyChoice& proxy, DeadlineStart* watch, bool& deferred)
+// Asks the service; where startAtDeadline is given, the application is started with it at the
+// start deadline should the answer be late. What the service said is remembered for the next
+// starts either way.
+CheckOutcome askService(const CheckFacts& facts, ProxyChoice& proxy, const ApplicationStart* startAtDeadline)
 {
     const ProbeBudget budget = startProbeBudget();
-    // The network is set up only for a start that needs it: a check, or a download.
+    // The network is set up only for a start that needs it: a check, or a download. The thread
+    // comes after the set-up, whose DLLs load under the loader lock that a new thread needs too.
     prepareNetwork();
+    const DeadlineStartHandle watch =
+        startAtDeadline != nullptr
+            ? armStartDeadline(*startAtDeadline, afterProcessStart(startDeadlineMilliseconds))
+            : DeadlineStartHandle(nullptr, &endDeadlineStart);
     proxy = decideProxy(serviceUrl, budget.proxyDecided);
     ProbeAnswer answer;
-    const bool newer = getURLVersion(serviceUrl, javaVerReg, javaVerURL, proxy, budget.answered, &answer);
-    deferred = watch != nullptr && !answeredBeforeDeadline(*watch);
+    CheckOutcome outcome;
+    outcome.newer = getURLVersion(serviceUrl, javaVerReg, javaVerURL, proxy, budget.answered, &answer);
+    outcome.deferred = watch && !answeredBeforeDeadline(*watch);
     const long long waitUntil = serviceWaitUntil(answer.status, answer.retryAfter, facts.now);
     if (waitUntil > 0) {
         logEvent("service-wait", {{"status", std::to_string(answer.status)}, {"until", utcText(waitUntil)}});
         rememberServiceWait(waitUntil, serviceUrl);
-    } else if (!javaVerURL.empty() && rememberAnswer(facts, deferred)) {
+    } else if (!javaVerURL.empty() && rememberAnswer(facts, outcome.deferred)) {
         // Only an answer that named a version counts as a check: the next start asks again.
         rememberCheck(facts.now, javaVerURL, serviceUrl);
     }
-    return newer;
+    if (outcome.deferred) {
+        // The application runs already: nothing is shown after its start.
+        logEvent("update-check", {{"answered-after-start", javaVerURL.empty() ? "none" : javaVerURL}});
+        outcome.newer = false;
+        outcome.started = startedAtDeadline(*watch);
+    }
+    return outcome;
 }
 
 } // namespace
@@ -121,17 +134,5 @@ CheckOutcome checkForNewerRuntime(const UpdatePolicy& policy, ProxyChoice& proxy
     if (policy.checkPeriodMinutes > 0 || remembered.notBefore > 0) {
         logEvent("update-check", {{"asked", decision.reason}});
     }
-    const DeadlineStartHandle watch =
-        decision.wait == StartWait::deadline
-            ? armStartDeadline(installed, afterProcessStart(startDeadlineMilliseconds))
-            : DeadlineStartHandle(nullptr, &endDeadlineStart);
-    CheckOutcome outcome;
-    outcome.newer = askService(facts, proxy, watch.get(), outcome.deferred);
-    if (outcome.deferred) {
-        // The application runs already: nothing is shown after its start.
-        logEvent("update-check", {{"answered-after-start", javaVerURL.empty() ? "none" : javaVerURL}});
-        outcome.newer = false;
-        outcome.started = startedAtDeadline(*watch);
-    }
-    return outcome;
+    return askService(facts, proxy, decision.wait == StartWait::deadline ? &installed : nullptr);
 }
