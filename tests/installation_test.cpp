@@ -99,10 +99,33 @@ TEST(InstallerExitCode, EachCodeHasOneOutcome)
                   row.outcome == UpdateOutcome::failed)
             << row.code;
     }
-    // A refused package is refused again: it counts. What never reached Windows Installer for
-    // other reasons does not.
-    for (const char* why : {"signature", "package version"}) {
-        EXPECT_TRUE(countsAsFailedInstallation({UpdateOutcome::refused, why, false, 0})) << why;
+    // A package refused for what it is would be refused again: it counts. A refusal that the way
+    // it came or this machine caused does not; nor does what never reached Windows Installer.
+    const std::string signer = "Other Signing Corp";
+    const struct {
+        const char* row;
+        std::optional<UpdateResult> refusal;
+        const char* why; // nullptr: not refused
+        bool counts;
+    } refusals[] = {
+        {"a signer that is not trusted", signatureRefusal(true, signer, false), "publisher", true},
+        {"no signature, cut short, an untrusted root, a wrong clock", signatureRefusal(false, signer, false),
+         "signature", false},
+        {"verified, the signer unreadable", signatureRefusal(true, "", false), "signature", false},
+        {"wintrust.dll that cannot be loaded", signatureRefusal(false, "", false), "signature", false},
+        {"a trusted signer", signatureRefusal(true, signer, true), nullptr, false},
+        {"another version", packageVersionRefusal("8.0.422.5", false), "package version", true},
+        {"a version that cannot be read", packageVersionRefusal("", false), "package version unreadable",
+         false},
+        {"the offered version", packageVersionRefusal("8.0.472.8", true), nullptr, false},
+    };
+    for (const auto& row : refusals) {
+        ASSERT_EQ(row.refusal.has_value(), row.why != nullptr) << row.row;
+        if (row.refusal) {
+            EXPECT_EQ(row.refusal->outcome, UpdateOutcome::refused) << row.row;
+            EXPECT_STREQ(row.refusal->why, row.why) << row.row;
+            EXPECT_EQ(countsAsFailedInstallation(*row.refusal), row.counts) << row.row;
+        }
     }
     EXPECT_FALSE(countsAsFailedInstallation({UpdateOutcome::failed, "download", false, 0}));
     EXPECT_FALSE(countsAsFailedInstallation({UpdateOutcome::installerBusy, "gave up waiting", false, 0}));

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <delayimp.h>
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
@@ -34,29 +35,54 @@ TEST(Elevation, FollowsTheEffectiveToken)
     EXPECT_TRUE(IsRunAsAdmin());
 }
 
-TEST(Elevation, ATokenWithoutTheAdministratorsGroupIsNotCounted)
+// Under Wine a restricted copy of the process's (full) token still reports TokenIsElevated, as a
+// Backup Operator's elevated token does on Windows; a restricted copy of its linked token does
+// not, as an administrator's unelevated token. The thread impersonates each in turn.
+TEST(Elevation, AnAdministratorOrAnElevatedTokenIsElevated)
 {
-    // An administrator without elevation holds the group as a deny-only entry: impersonate a
-    // copy of this process's token in which the group is deny-only, as UAC makes it.
     HANDLE processToken = nullptr;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &processToken));
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &processToken));
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(processToken, TokenLinkedToken, &linked, sizeof(linked), &size));
     BYTE administrators[SECURITY_MAX_SID_SIZE];
     DWORD sidSize = sizeof(administrators);
     ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize));
     SID_AND_ATTRIBUTES denyOnly{administrators, 0};
-    HANDLE restricted = nullptr;
-    ASSERT_TRUE(CreateRestrictedToken(processToken, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &restricted));
-    HANDLE impersonation = nullptr;
-    ASSERT_TRUE(DuplicateTokenEx(restricted, TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr, SecurityImpersonation,
-                                 TokenImpersonation, &impersonation));
-    ASSERT_TRUE(SetThreadToken(nullptr, impersonation));
-    const bool whileRestricted = IsRunAsAdmin();
-    ASSERT_TRUE(RevertToSelf());
-    CloseHandle(impersonation);
-    CloseHandle(restricted);
+    const struct {
+        const char* row;
+        HANDLE from;
+        bool administrator;
+        bool elevated;
+    } cases[] = {
+        {"elevated, not an administrator", processToken, false, true},
+        {"an administrator's unelevated token", linked.LinkedToken, false, false},
+    };
+    for (const auto& row : cases) {
+        // The linked token comes as one for identification only; Wine makes a primary token of it.
+        HANDLE primary = nullptr;
+        ASSERT_TRUE(DuplicateTokenEx(row.from, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
+                                     &primary));
+        HANDLE restricted = nullptr;
+        ASSERT_TRUE(CreateRestrictedToken(primary, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &restricted));
+        HANDLE impersonation = nullptr;
+        ASSERT_TRUE(DuplicateTokenEx(restricted, TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr,
+                                     SecurityImpersonation, TokenImpersonation, &impersonation))
+            << row.row;
+        ASSERT_TRUE(SetThreadToken(nullptr, impersonation));
+        const bool administrator = IsRunAsAdmin();
+        const bool elevated = IsElevated();
+        ASSERT_TRUE(RevertToSelf());
+        CloseHandle(impersonation);
+        CloseHandle(restricted);
+        CloseHandle(primary);
+        EXPECT_EQ(administrator, row.administrator) << row.row;
+        EXPECT_EQ(elevated, row.elevated) << row.row;
+    }
+    CloseHandle(linked.LinkedToken);
     CloseHandle(processToken);
-    EXPECT_FALSE(whileRestricted);
     EXPECT_TRUE(IsRunAsAdmin());
+    EXPECT_TRUE(IsElevated());
 }
 
 TEST(LaunchPaths, OnlyAbsoluteFoldersAreStartedFrom)
@@ -82,6 +108,13 @@ TEST(LaunchPaths, OnlyAbsoluteFoldersAreStartedFrom)
         EXPECT_EQ(javawBelow(row.folder), row.javaw) << row.folder;
         EXPECT_EQ(isAbsoluteFolder(row.folder), *row.javaw != '\0') << row.folder;
     }
+}
+
+TEST(LateLibraries, TheHelpersHooksAreInPlaceBeforeAnyCodeRuns)
+{
+    // Nothing in this program sets them: they are defined with their value.
+    EXPECT_NE(__pfnDliNotifyHook2, nullptr);
+    EXPECT_NE(__pfnDliFailureHook2, nullptr);
 }
 
 TEST(LateLibraries, ADllThatCannotBeLoadedFailsItsCallersAsItsOwnFunctionsFail)

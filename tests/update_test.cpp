@@ -325,6 +325,19 @@ TEST(CheckSchedule, ACheckAtEveryStartUnlessThePeriodOrTheServicesWaitSaysOtherw
     // RFC 850's two-digit years: never more than 50 years ahead.
     EXPECT_EQ(utcText(httpDateSeconds("Sunday, 06-Nov-94 08:49:37 GMT", now)), "1994-11-06T08:49:37Z");
     EXPECT_EQ(utcText(httpDateSeconds("Friday, 06-Nov-76 08:49:37 GMT", now)), "2076-11-06T08:49:37Z");
+    // And into the next century: from 2051 on, "00" is 2100.
+    constexpr long long in2051 = 2556144000; // 2051-01-01
+    constexpr long long in2099 = 4070908800; // 2099-01-01
+    for (const auto& [date, when, read] :
+         std::initializer_list<std::tuple<const char*, long long, const char*>>{
+             {"Friday, 01-Jan-00 00:00:00 GMT", now, "2000-01-01T00:00:00Z"},
+             {"Friday, 01-Jan-00 00:00:00 GMT", in2051, "2100-01-01T00:00:00Z"},
+             {"Sunday, 01-Jan-51 00:00:00 GMT", in2051, "2051-01-01T00:00:00Z"},
+             {"Friday, 01-Jan-00 00:00:00 GMT", in2099, "2100-01-01T00:00:00Z"},
+             {"Sunday, 01-Jan-49 00:00:00 GMT", in2099, "2149-01-01T00:00:00Z"},
+             {"Sunday, 01-Jan-50 00:00:00 GMT", in2099, "2050-01-01T00:00:00Z"}}) {
+        EXPECT_EQ(utcText(httpDateSeconds(date, when)), read) << date << " " << when;
+    }
     EXPECT_EQ(utcText(1961711999), "2032-02-29T23:59:59Z");
 }
 

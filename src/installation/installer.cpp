@@ -65,25 +65,24 @@ std::optional<UpdateResult> reasonNotToRun(HANDLE package, const std::string& pa
         return ended(UpdateOutcome::cancelled, "cancelled");
     }
     const PackageSignature signature = readPackageSignature(package, packagePath);
-    const bool trusted = signature.verifies && isTrustedPublisher(signature.organisation, publishers);
+    const auto signatureRefused = signatureRefusal(signature.verifies, signature.organisation,
+                                                   isTrustedPublisher(signature.organisation, publishers));
     logEvent("signature", {{"status", hexNumber(static_cast<unsigned long>(signature.status), statusDigits)},
                            {"signer", signature.organisation.empty() ? "none" : signature.organisation},
-                           {"verdict", trusted ? "accepted" : "refused"}});
-    if (!trusted) {
-        return ended(UpdateOutcome::refused, "signature");
+                           {"verdict", signatureRefused ? "refused" : "accepted"}});
+    if (signatureRefused) {
+        return signatureRefused;
     }
     if (!userGoesOn(observer)) {
         return ended(UpdateOutcome::cancelled, "cancelled");
     }
     const std::string productVersion = packageProductVersion(packagePath);
-    const bool expected = packageIsVersion(productVersion, version);
+    const auto versionRefused =
+        packageVersionRefusal(productVersion, packageIsVersion(productVersion, version));
     logEvent("package-version", {{"product-version", productVersion.empty() ? "unreadable" : productVersion},
                                  {"offered", version},
-                                 {"verdict", expected ? "accepted" : "refused"}});
-    if (!expected) {
-        return ended(UpdateOutcome::refused, "package version");
-    }
-    return std::nullopt;
+                                 {"verdict", versionRefused ? "refused" : "accepted"}});
+    return versionRefused;
 }
 
 // Windows Installer's log after its run: deleted after a success; after a failure kept in the
@@ -97,7 +96,7 @@ void keepInstallerLog(const UpdateResult& result, const std::string& written, co
     std::string kept;
     if (result.installerRan && result.outcome != UpdateOutcome::installed
         && GetFileAttributesA(written.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        kept = options.elevated ? copyInstallerLog(written, options.logFolder, version) : written;
+        kept = options.administrator ? copyInstallerLog(written, options.logFolder, version) : written;
     }
     if (kept != written) {
         (void)DeleteFileA(written.c_str());
@@ -126,7 +125,7 @@ UpdateResult installPackage(std::string& packagePath, const std::string& apiUrl,
         result = *refusal;
     } else {
         const std::string installerLog =
-            installerLogPath(options.elevated ? ownFolder : options.logFolder, version);
+            installerLogPath(options.administrator ? ownFolder : options.logFolder, version);
         result = runInstaller(packagePath, installerLog, observer, options.runtimeFolder);
         keepInstallerLog(result, installerLog, options, version);
     }
@@ -149,14 +148,15 @@ UpdateResult callJavaAPI(std::string& version, const std::string& apiUrl, const 
 {
     // An elevated launcher that wrote into a folder of the user's could be turned, by a link
     // planted there, into a tool that truncates or deletes any file of the machine.
-    const std::string ownFolder = options.elevated ? createAdministratorsFolder() : std::string();
-    if (options.elevated) {
+    const std::string ownFolder = options.administrator ? createAdministratorsFolder() : std::string();
+    if (options.administrator) {
         logEvent("download-folder", {{"folder", ownFolder.empty() ? "none" : ownFolder}});
     }
     // The caller passes the probed version, so the file is named after the installer it holds.
     std::string packagePath =
-        options.elevated ? (ownFolder.empty() ? std::string() : ownFolder + "\\" + installerFileName(version))
-                         : packagePathFor(version);
+        options.administrator
+            ? (ownFolder.empty() ? std::string() : ownFolder + "\\" + installerFileName(version))
+            : packagePathFor(version);
     const UpdateResult result =
         packagePath.empty() ? ended(UpdateOutcome::failed, "no download folder")
                             : installPackage(packagePath, apiUrl, version, ownFolder, observer, options);
@@ -165,8 +165,12 @@ UpdateResult callJavaAPI(std::string& version, const std::string& apiUrl, const 
     }
     if (countsAsFailedInstallation(result)) {
         const unsigned long count = recordFailedInstallation(version, result.exitCode);
-        logEvent("failed-installation",
-                 {{"version", version}, {"count", std::to_string(count)}, {"why", result.why}});
+        logEvent("failed-installation", {{"version", version},
+                                         {"count", count > 0 ? std::to_string(count) : "not-stored"},
+                                         {"why", result.why}});
+    } else if (result.outcome == UpdateOutcome::refused) {
+        // A failed attempt this time; the next start offers the version again.
+        logEvent("refusal-not-counted", {{"version", version}, {"why", result.why}});
     } else if (result.outcome == UpdateOutcome::installed) {
         clearFailedInstallations();
         version = findjavaVersionReg(options.elevated);

@@ -13,7 +13,10 @@ struct InstallOptions {
     // Organisations whose signature is accepted besides the runtime's publisher.
     std::vector<std::string> publishers;
     // The launcher runs with administrator rights: the package and Windows Installer's log are
-    // then written where only administrators can write, never into a folder of the user's.
+    // then written where only administrators can write, never into a folder of the user's. (An
+    // elevated launcher that is no administrator cannot make a folder owned by the Administrators.)
+    bool administrator = false;
+    // The launcher runs elevated: the runtime installed is read back from the machine's records only.
     bool elevated = false;
     // The proxy of the run, as the update check decided it.
     ProxyChoice proxy;

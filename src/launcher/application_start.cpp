@@ -23,8 +23,8 @@ bool startApplication(const ApplicationStart& start)
     // when this process ends. The launcher ends soon after this call, so the shell must finish
     // the start before it returns (SEE_MASK_NOASYNC) rather than on a thread of its own.
     sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
-    // An elevated launcher passes its elevation on; it never asks for elevation itself.
-    sei.lpVerb = start.elevated ? "runas" : "open";
+    // An administrator's launcher passes its elevation on; it never asks for elevation itself.
+    sei.lpVerb = start.administrator ? "runas" : "open";
     sei.lpFile = start.javaPath.c_str();
     sei.lpParameters = applicationArguments;
     sei.lpDirectory = start.klvPath.c_str();

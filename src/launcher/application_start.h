@@ -5,9 +5,9 @@
 #include <string>
 
 struct ApplicationStart {
-    std::string javaPath;  // the runtime's bin\javaw.exe
-    std::string klvPath;   // the application's folder, its working directory
-    bool elevated = false; // the launcher runs elevated, and passes that on ("runas")
+    std::string javaPath;       // the runtime's bin\javaw.exe
+    std::string klvPath;        // the application's folder, its working directory
+    bool administrator = false; // the launcher runs as an administrator, and passes that on ("runas")
 };
 
 // Asks the shell to start the application and logs what it answered; true when it started.

@@ -1,4 +1,4 @@
-// The elevation test that picks the verb for starting the application.
+// The elevation tests: an administrator (the verb for starting the application), and elevated.
 #include "launcher.h"
 
 #include <windows.h>
@@ -22,4 +22,21 @@ bool IsRunAsAdmin()
     }
     (void)FreeSid(adminGroupSID);
     return isAdmin == TRUE;
+}
+
+bool IsElevated()
+{
+    // The thread's own token where it impersonates one, as CheckTokenMembership tests it.
+    HANDLE token = nullptr;
+    if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) == FALSE
+        && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) == FALSE) {
+        return IsRunAsAdmin();
+    }
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const bool elevated =
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) != FALSE
+        && elevation.TokenIsElevated != 0;
+    (void)CloseHandle(token);
+    return elevated || IsRunAsAdmin();
 }

@@ -20,5 +20,13 @@ extern std::string serviceUrl;
 // runtime's publisher.
 extern std::vector<std::string> trustedPublishers;
 
-// True when the calling thread's effective token holds the built-in Administrators group.
+// True when the calling thread's effective token holds the built-in Administrators group: the
+// launcher starts the application with "runas" then.
 bool IsRunAsAdmin();
+
+// True when the calling thread's effective token is elevated (TokenElevation) or holds the
+// Administrators group. UAC splits the tokens of other groups and privileges too (Backup
+// Operators, holders of SeBackupPrivilege or SeDebugPrivilege): started "as administrator" such a
+// user runs elevated without being an administrator. Every rule that keeps the user's unelevated
+// programs from steering an elevated launcher asks this.
+bool IsElevated();

@@ -73,15 +73,16 @@ int offerUpdate(const ProxyChoice& proxy, bool elevated)
         logEvent("not-offered", {{"version", javaVerURL}, {"installed-meanwhile", javaVerReg}});
         return 0;
     }
-    const std::string installedFolder =
-        javaVerReg.empty() ? std::string() : runtimeFolderOf(letToDot(javaVerReg), elevated).folder;
-    if (!javaVerReg.empty() && installedRuntimeInUse(installedFolder)) {
+    // The installation offered is per machine: the programs that matter run from the machine's
+    // runtime that it replaces, also where the user's own runtime is the one that starts.
+    const std::string replacedFolder = replacedRuntimeFolder();
+    if (!replacedFolder.empty() && installedRuntimeInUse(replacedFolder)) {
         return 0;
     }
     // A question and an installation are slow anyway; the log is open for them, and Windows
     // Installer's log goes beside it.
     openRunLog();
-    return winUI(javaVerReg.empty() ? 0 : 1, proxy, installedFolder);
+    return winUI(javaVerReg.empty() ? 0 : 1, proxy, replacedFolder);
 }
 
 int runLaunchSequence(const UpdatePolicy& policy)
@@ -94,8 +95,9 @@ int runLaunchSequence(const UpdatePolicy& policy)
         return recordEnd("no-application", reportNoApplication());
     }
 
-    // An elevated launcher passes its elevation on; it never asks for elevation itself.
-    const bool elevated = IsRunAsAdmin();
+    // An elevated launcher reads no runtime of the user's: the user's unelevated programs can
+    // change its record and folder, and the launcher would start them with its rights.
+    const bool elevated = IsElevated();
     const InstalledRuntime installed = findInstalledRuntime(elevated);
     javaVerReg = installed.version;
     logEvent("installed", {{"version", javaVerReg.empty() ? "none" : javaVerReg},
@@ -118,9 +120,9 @@ int runLaunchSequence(const UpdatePolicy& policy)
     const std::string installedDot = letToDot(javaVerReg);
     const RuntimeFolder installedRuntime =
         javaVerReg.empty() ? RuntimeFolder{} : runtimeFolderOf(installedDot, elevated);
-    ApplicationStart start{javawBelow(installedRuntime.folder), klvPath, elevated};
+    ApplicationStart start{javawBelow(installedRuntime.folder), klvPath, IsRunAsAdmin()};
     ProxyChoice proxy;
-    const CheckOutcome check = checkForNewerRuntime(policy, proxy, start, installedRuntime.folder);
+    const CheckOutcome check = checkForNewerRuntime(policy, proxy, start);
     if (check.deferred) {
         return recordEnd(check.started ? "application-started" : "start-failed", 0);
     }
@@ -155,7 +157,7 @@ int main()
     // Its window would stand empty behind the dialogs and the application for the whole run.
     releaseOwnConsole();
     // Before anything could call into a DLL that is loaded late.
-    loadLateLibrariesFromSystemFolder([](const char* dll, unsigned long error) {
+    reportLateLibraryFailures([](const char* dll, unsigned long error) {
         logEvent("library", {{"name", dll}, {"result", "not loaded"}, {"error", std::to_string(error)}});
     });
     // The network is set up only where the update check needs it.

@@ -42,7 +42,8 @@ void recordStart()
                        {"runtime-arch", builtRuntimeLine().arch},
                        {"built-in-publishers", std::to_string(builtInPublishers().size())},
                        {"windows", windowsVersion()},
-                       {"elevated", IsRunAsAdmin() ? "yes" : "no"},
+                       {"elevated", IsElevated() ? "yes" : "no"},
+                       {"administrator", IsRunAsAdmin() ? "yes" : "no"},
                        {"ui-language", hexNumber(language, languageDigits)},
                        {"prompts", promptsForLanguage(language).language}});
 }
@@ -52,7 +53,7 @@ void openRunLog()
     static bool opened = false;
     if (!opened) {
         opened = true;
-        (void)openLauncherLog(launcherLogFolder(), IsRunAsAdmin());
+        (void)openLauncherLog(launcherLogFolder(), IsElevated());
     }
 }
 

@@ -12,6 +12,7 @@
 #include "platform/process_clock.h"
 #include "registry/check_record.h"
 #include "registry/install_failures.h"
+#include "registry/runtime_records.h"
 #include "start_deadline.h"
 #include "update/check_schedule.h"
 #include "update/http_date.h"
@@ -44,7 +45,7 @@ long long utcSecondsNow()
 }
 
 CheckFacts gatherFacts(const UpdatePolicy& policy, const RememberedCheck& remembered, long long now,
-                       bool runtimeUsable, const std::string& installedFolder)
+                       bool runtimeUsable)
 {
     CheckFacts facts;
     facts.updateCheckOn = policy.updateCheck;
@@ -64,8 +65,10 @@ CheckFacts gatherFacts(const UpdatePolicy& policy, const RememberedCheck& rememb
         const FailedInstallations failures = readFailedInstallations();
         facts.lastVersionWithdrawn =
             failures.version == remembered.version && failures.count >= mostFailedInstallations;
-        facts.runtimeInUse = !facts.lastVersionWithdrawn
-                             && findRuntimeInUse(installedFolder).state == RuntimeUse::State::inUse;
+        // The programs that matter run from the machine's runtime that an upgrade replaces.
+        const std::string replaced = facts.lastVersionWithdrawn ? std::string() : replacedRuntimeFolder();
+        facts.runtimeInUse =
+            !replaced.empty() && findRuntimeInUse(replaced).state == RuntimeUse::State::inUse;
     }
     return facts;
 }
@@ -108,12 +111,11 @@ CheckOutcome askService(const CheckFacts& facts, ProxyChoice& proxy, const Appli
 } // namespace
 
 CheckOutcome checkForNewerRuntime(const UpdatePolicy& policy, ProxyChoice& proxy,
-                                  const ApplicationStart& installed, const std::string& installedFolder)
+                                  const ApplicationStart& installed)
 {
     const long long now = utcSecondsNow();
     const RememberedCheck remembered = policy.updateCheck ? readRememberedCheck() : RememberedCheck{};
-    const CheckFacts facts =
-        gatherFacts(policy, remembered, now, !installed.javaPath.empty(), installedFolder);
+    const CheckFacts facts = gatherFacts(policy, remembered, now, !installed.javaPath.empty());
     const CheckDecision decision = decideUpdateCheck(facts);
     switch (decision.action) {
     case CheckAction::skipPolicy:

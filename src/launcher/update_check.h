@@ -18,7 +18,7 @@ struct CheckOutcome {
 // to wait, nor within the period unless the remembered answer would lead to a question: a question
 // and its download follow the service's answer of now. proxy is the run's decision wherever a
 // download may follow. installed is the start with the installed runtime (javaPath empty when
-// none is usable), installedFolder its folder: where the check would hold the start up, that
-// start is made at the start deadline, and the rest of the check runs after it.
+// none is usable): where the check would hold the start up, that start is made at the start
+// deadline, and the rest of the check runs after it.
 CheckOutcome checkForNewerRuntime(const UpdatePolicy& policy, ProxyChoice& proxy,
-                                  const ApplicationStart& installed, const std::string& installedFolder);
+                                  const ApplicationStart& installed);

@@ -109,14 +109,18 @@ FARPROC WINAPI failureHook(unsigned notification, PDelayLoadInfo info)
 
 } // namespace
 
+// The helper's hooks, defined here with their value rather than assigned at run time: they are in
+// place before any code runs, so that no static initialiser can reach the helper's own LoadLibrary
+// with a bare name. (MinGW's own definitions, null, are then not linked in.)
+PfnDliHook __pfnDliNotifyHook2 = notifyHook;
+PfnDliHook __pfnDliFailureHook2 = failureHook;
+
 std::intptr_t lateLibraryFailure(const std::string& dll)
 {
     return standInOf(dll)();
 }
 
-void loadLateLibrariesFromSystemFolder(void (*notLoaded)(const char* dll, unsigned long error))
+void reportLateLibraryFailures(void (*notLoaded)(const char* dll, unsigned long error))
 {
     reportNotLoaded = notLoaded;
-    __pfnDliNotifyHook2 = notifyHook;
-    __pfnDliFailureHook2 = failureHook;
 }

@@ -13,7 +13,8 @@
 // the row table in the test checks the stand-ins.
 std::intptr_t lateLibraryFailure(const std::string& dll);
 
-// Has the delay-load helper load each DLL from the system folder, and answer every function of a
-// DLL that cannot be loaded with lateLibraryFailure, after telling notLoaded (the DLL's name and
-// the system's error code) once. Called first thing, before any of them is called.
-void loadLateLibrariesFromSystemFolder(void (*notLoaded)(const char* dll, unsigned long error));
+// The delay-load helper loads each DLL from the system folder, and answers every function of a DLL
+// that cannot be loaded with lateLibraryFailure: its hooks are in place from the process's start.
+// This names whom to tell of a DLL that cannot be loaded (its name and the system's error code),
+// once for each.
+void reportLateLibraryFailures(void (*notLoaded)(const char* dll, unsigned long error));

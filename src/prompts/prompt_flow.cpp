@@ -91,9 +91,9 @@ int winUI(const int& state, const ProxyChoice& proxy, const std::string& install
     DownloadProgress progress = openDownloadProgress(prompts, javaVerURL);
     const DownloadObserver observer{showDownloadProgress, showDownloadWait, downloadNotCancelled,
                                     stepAsideForInstaller, &progress};
-    const UpdateResult result =
-        callJavaAPI(javaVerURL, serviceUrl, observer,
-                    {trustedPublishers, IsRunAsAdmin(), proxy, openLogFolder(), installedFolder});
+    const UpdateResult result = callJavaAPI(
+        javaVerURL, serviceUrl, observer,
+        {trustedPublishers, IsRunAsAdmin(), IsElevated(), proxy, openLogFolder(), installedFolder});
     // The one place where the window goes, whatever the outcome.
     progress.window.reset();
     if (SUCCEEDED(com)) {

@@ -15,8 +15,9 @@ extern HHOOK hHook;
 LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam);
 
 // Asks whether to install the newest runtime: state 0 means none is installed, any other
-// value that another version is available, installed in installedFolder (empty with state 0);
-// the download goes through proxy, the run's choice. Returns 0 with javaVerDot set to the
+// value that another version is available; the installation replaces the machine's runtime in
+// installedFolder (empty when the machine has none); the download goes through proxy, the run's
+// choice. Returns 0 with javaVerDot set to the
 // runtime to start, or 1 when the program must end.
 int winUI(const int& state, const ProxyChoice& proxy, const std::string& installedFolder);
 

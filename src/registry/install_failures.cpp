@@ -18,9 +18,10 @@ constexpr unsigned long longestVersionBytes = 32;
 // Counting stops long before this; a larger number was not written by the launcher.
 constexpr unsigned long largestSensibleCount = 1000;
 
-void setValue(HKEY key, const char* name, DWORD type, const void* data, DWORD size)
+bool setNumber(HKEY key, const char* name, DWORD number)
 {
-    (void)RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number))
+           == ERROR_SUCCESS;
 }
 
 } // namespace
@@ -45,13 +46,10 @@ unsigned long recordFailedInstallation(const std::string& version, unsigned long
     const DWORD count = previous.version == version ? previous.count + 1 : 1;
     const DWORD code = exitCode;
     const RegistryKey key = openLauncherStateForWriting();
-    if (!key) {
-        return count;
-    }
-    writeText(key.get(), versionValue, version);
-    setValue(key.get(), countValue, REG_DWORD, &count, sizeof(count));
-    setValue(key.get(), exitCodeValue, REG_DWORD, &code, sizeof(code));
-    return count;
+    const bool stored = key && writeText(key.get(), versionValue, version)
+                        && setNumber(key.get(), countValue, count)
+                        && setNumber(key.get(), exitCodeValue, code);
+    return stored ? count : 0;
 }
 
 void clearFailedInstallations()

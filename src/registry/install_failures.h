@@ -20,7 +20,7 @@ constexpr unsigned long mostFailedInstallations = 2;
 FailedInstallations readFailedInstallations();
 
 // Counts one more failed installation of version, starting again for another version; returns
-// the count.
+// the count stored, or 0 when the record could not be written.
 unsigned long recordFailedInstallation(const std::string& version, unsigned long exitCode);
 
 // Forgets every failed installation: one has succeeded, or the service offers another version.

@@ -96,10 +96,11 @@ std::string readText(HKEY key, const std::string& value, unsigned long maxBytes)
     return textUpToNul(data.data(), static_cast<DWORD>(data.size()));
 }
 
-void writeText(HKEY key, const std::string& value, const std::string& text)
+bool writeText(HKEY key, const std::string& value, const std::string& text)
 {
-    (void)RegSetValueExA(key, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                         static_cast<DWORD>(text.size() + 1));
+    return RegSetValueExA(key, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1))
+           == ERROR_SUCCESS;
 }
 
 bool readNumber(HKEY key, const std::string& value, unsigned long& number)

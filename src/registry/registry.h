@@ -19,7 +19,7 @@ RegistryKey openKeyForReading(HKEY hive, const std::string& path, REGSAM view = 
 std::string readText(HKEY key, const std::string& value, unsigned long maxBytes);
 
 // Writes text as the REG_SZ value, with its NUL; a failure is not reported.
-void writeText(HKEY key, const std::string& value, const std::string& text);
+bool writeText(HKEY key, const std::string& value, const std::string& text);
 
 // A REG_DWORD value; false (number untouched) when it is missing or of another type or size.
 bool readNumber(HKEY key, const std::string& value, unsigned long& number);

@@ -38,6 +38,12 @@ std::string machineFolder(const std::string& dotted)
                              HKEY_LOCAL_MACHINE, registryPathBytes, KEY_WOW64_64KEY);
 }
 
+std::string highestMachineRuntime()
+{
+    return highestJava8Version(
+        versionsBelow(HKEY_LOCAL_MACHINE, builtRuntimeLine().runtimeRecords, KEY_WOW64_64KEY));
+}
+
 // The user's runtime folder of version dotted, when its javaw.exe is of the line's processor;
 // empty otherwise (an unreadable or missing file included).
 std::string userFolder(const std::string& dotted)
@@ -72,11 +78,16 @@ InstalledRuntime findInstalledRuntime(bool elevated)
 {
     // The registry lists names in text order, so the first name is neither the newest runtime
     // nor necessarily a Java 8 one: choose by number among the Java 8 records.
-    const std::string machine = highestJava8Version(
-        versionsBelow(HKEY_LOCAL_MACHINE, builtRuntimeLine().runtimeRecords, KEY_WOW64_64KEY));
+    const std::string machine = highestMachineRuntime();
     const std::string user = highestUserRuntime(!elevated);
     const RuntimeChoice choice = chooseInstalledRuntime(machine, user, elevated);
     return {dotToLet(choice.dotted), choice.scope, choice.userLeftOut ? user : std::string()};
+}
+
+std::string replacedRuntimeFolder()
+{
+    const std::string machine = highestMachineRuntime();
+    return machine.empty() ? std::string() : machineFolder(machine);
 }
 
 std::string findjavaVersionReg(bool elevated)

@@ -26,6 +26,11 @@ struct RuntimeFolder {
     RuntimeScope scope = RuntimeScope::machine;
 };
 
+// The folder of the runtime that an upgrade replaces: the installation offered is per machine, so
+// it is the machine's highest runtime of the line, whichever runtime starts. Empty when the
+// machine has none (or its record cannot be read).
+std::string replacedRuntimeFolder();
+
 // The folder of the runtime of version dotted, from the place whose record findInstalledRuntime
 // would choose: the machine's, or (not elevated) the user's whose javaw.exe is of the line.
 RuntimeFolder runtimeFolderOf(const std::string& dotted, bool elevated);

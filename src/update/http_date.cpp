@@ -152,9 +152,12 @@ long long httpDateSeconds(const std::string& value, long long now)
     long long year = fields->year;
     if (fields->twoDigitYear) {
         const long long thisYear = civilFromDays(daysOf(now)).year;
+        // The year of those two digits that lies at most 50 years ahead, and is the latest such.
         year += thisYear - thisYear % 100;
         if (year > thisYear + rfc850YearsAhead) {
             year -= 100;
+        } else if (year + 100 <= thisYear + rfc850YearsAhead) {
+            year += 100;
         }
         if (year < 1970) {
             return -1;

@@ -299,14 +299,17 @@ class InstallerTrust(UpdateScenario):
         self.assertDownloadsEmpty()
 
     def test_a_package_of_another_publisher_or_an_older_version_is_never_run(self):
-        for name, package, refusal, overrides in (
+        for name, package, refusals, overrides in (
                 ("another publisher", standin_msi.build(self.offered_dotted, publisher="Other Signing Corp"),
-                 'signer="Other Signing Corp" verdict=refused', None),
+                 ['signer="Other Signing Corp" verdict=refused', " why=publisher\r\n"], None),
                 ("an older version", standin_msi.build("8.0.422.5"),
-                 "product-version=8.0.422.5 offered=8u472b08 verdict=refused", None),
-                # Loaded only for the package's check: where it cannot be, the check fails, no crash.
-                ("crypt32.dll that cannot be loaded", standin_msi.build(self.offered_dotted),
-                 " signer=none verdict=refused\r\n", "mscoree,mshtml,crypt32=")):
+                 ["product-version=8.0.422.5 offered=8u472b08 verdict=refused", " why=\"package version\"\r\n"],
+                 None),
+                # Loaded at its first call, for the package's hash: where it cannot be, the hook says
+                # so, the download fails, no crash, and nothing counts against the version.
+                ("bcrypt.dll that cannot be loaded", standin_msi.build(self.offered_dotted),
+                 ['library name=bcrypt.dll result="not loaded" error=126\r\n',
+                  " installation result=failed version=8u472b08 why=download\r\n"], "mscoree,mshtml,bcrypt=")):
             with self.subTest(name):
                 self.prefix.extra_env.update({"WINEDLLOVERRIDES": overrides} if overrides else {})
                 self.service.installer = package.read_bytes()
@@ -315,7 +318,8 @@ class InstallerTrust(UpdateScenario):
                 self.assertInstallerRan(run, False)
                 self.assertNothingStarted(run)
                 self.assertDownloadsEmpty()
-                self.assertIn(refusal, self.prefix.launcher_log())
+                for refusal in refusals:
+                    self.assertIn(refusal, self.prefix.launcher_log())
 
     def test_no_other_program_can_change_the_package_while_it_installs(self):
         self.offer_installer("changes-package")

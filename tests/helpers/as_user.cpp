@@ -1,5 +1,7 @@
 // Runs a command line as a user without administrator rights: with a restricted copy of this
-// process's token in which the Administrators group is deny-only, as UAC gives a standard user.
+// process's linked token (the unelevated half of an administrator's pair) in which the
+// Administrators group is deny-only, as UAC gives a standard user. Under Wine a restricted copy
+// of the full token still reports TokenIsElevated; one of the linked token does not.
 // Waits for the program and ends with its exit code; a job ends the program with this one.
 #include <windows.h>
 
@@ -23,13 +25,20 @@ int main()
     command[32767] = L'\0';
 
     HANDLE token = nullptr;
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    HANDLE unelevated = nullptr;
     BYTE administrators[SECURITY_MAX_SID_SIZE];
     DWORD sidSize = sizeof(administrators);
     HANDLE restricted = nullptr;
     SID_AND_ATTRIBUTES denyOnly{administrators, 0};
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, &token)
+    // The linked token comes for identification only; Wine makes a primary token of it.
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)
+        || !GetTokenInformation(token, TokenLinkedToken, &linked, sizeof(linked), &size)
+        || !DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
+                             TokenPrimary, &unelevated)
         || !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize)
-        || !CreateRestrictedToken(token, DISABLE_MAX_PRIVILEGE, 1, &denyOnly, 0, nullptr, 0, nullptr,
+        || !CreateRestrictedToken(unelevated, DISABLE_MAX_PRIVILEGE, 1, &denyOnly, 0, nullptr, 0, nullptr,
                                   &restricted)) {
         return 3;
     }
