@@ -5,6 +5,7 @@
 #include <winsock2.h> // libcurl's header needs it before any other Windows header
 #endif
 
+#include "installation/installation_events.h"
 #include "installation/installer_codes.h"
 #include "installation/runtime_in_use.h"
 #include "installation/trusted_publisher.h"
@@ -132,6 +133,83 @@ TEST(InstallerExitCode, EachCodeHasOneOutcome)
     EXPECT_FALSE(countsAsFailedInstallation({UpdateOutcome::runtimeInUse, "runtime in use", false, 0}));
     EXPECT_STREQ(installerExitMeaning(1618), "another installation is in progress");
     EXPECT_STREQ(installerExitMeaning(12345), "failed");
+}
+
+TEST(InstallationEvents, WhatWentWrongAndWhatWasInstalledReachTheEventLog)
+{
+    using Strings = std::vector<std::string>;
+    const std::string v = "8u482b08";
+    const UpdateResult failed{UpdateOutcome::failed,
+                              "installer",
+                              true,
+                              1603,
+                              false,
+                              "",
+                              R"(C:\Users\ana\AppData\Local\Marveth\KLV\msiexec-8u482b08.log)"};
+    UpdateResult publisher = *signatureRefusal(true, "Other Signing Corp", false);
+    const struct {
+        const char* row;
+        InstallationFacts facts;
+        std::vector<std::pair<unsigned long, EventType>> events;
+        Strings first; // the first event's strings
+    } cases[] = {
+        {"installed for the machine",
+         {{UpdateOutcome::installed, ""}, v, v},
+         {{1000, EventType::information}},
+         Strings{v, "machine"}},
+        {"installed, the user's runtime read back",
+         {{UpdateOutcome::installed, ""}, v, "8u492b09", true},
+         {{1000, EventType::information}},
+         Strings{"8u492b09", "user"}},
+        {"a signer that is not trusted",
+         {publisher, v, "", false, 1, true},
+         {{1001, EventType::warning}},
+         Strings{v, "publisher", "Other Signing Corp"}},
+        {"no signature",
+         {*signatureRefusal(false, "", false), v},
+         {{1001, EventType::warning}},
+         Strings{v, "signature", "none"}},
+        {"Windows Installer failed, its log kept",
+         {failed, v, "", false, 1, true},
+         {{1002, EventType::error}},
+         Strings{v, "1603", "msiexec-8u482b08.log"}},
+        {"failed for the second time: withdrawn",
+         {failed, v, "", false, 2, true},
+         {{1002, EventType::error}, {1003, EventType::warning}},
+         Strings{v, "1603", "msiexec-8u482b08.log"}},
+        {"refused for the second time: withdrawn",
+         {publisher, v, "", false, 2, true},
+         {{1001, EventType::warning}, {1003, EventType::warning}},
+         Strings{v, "publisher", "Other Signing Corp"}},
+        {"failed again without a runtime: nothing withdrawn",
+         {failed, v, "", false, 2, false},
+         {{1002, EventType::error}},
+         Strings{v, "1603", "msiexec-8u482b08.log"}},
+        {"the count could not be stored",
+         {failed, v, "", false, 0, true},
+         {{1002, EventType::error}},
+         Strings{v, "1603", "msiexec-8u482b08.log"}},
+        {"a failed download", {{UpdateOutcome::failed, "download"}, v}, {}, {}},
+        {"the user's No to Windows Installer", {{UpdateOutcome::declined, "", true, 1602}, v}, {}, {}},
+        {"Windows Installer busy", {{UpdateOutcome::installerBusy, "", true, 1618}, v}, {}, {}},
+        {"the runtime in use", {{UpdateOutcome::runtimeInUse, "runtime in use"}, v}, {}, {}},
+    };
+    for (const auto& row : cases) {
+        const std::vector<LauncherEvent> events = installationEvents(row.facts);
+        ASSERT_EQ(events.size(), row.events.size()) << row.row;
+        for (std::size_t at = 0; at < events.size(); ++at) {
+            EXPECT_EQ(events[at].id, row.events[at].first) << row.row;
+            EXPECT_EQ(events[at].type, row.events[at].second) << row.row;
+        }
+        if (!events.empty()) {
+            EXPECT_EQ(events[0].strings, row.first) << row.row;
+        }
+    }
+    EXPECT_EQ(installationEvents({failed, v, "", false, 2, true})[1].strings, (Strings{v, "2"}));
+    // The launcher's end without the application, and a service it could not reach.
+    EXPECT_EQ(applicationNotStarted("no usable Java runtime is installed").type, EventType::error);
+    EXPECT_EQ(serviceUnreachable("https://api.adoptium.net", "timed out").strings,
+              (Strings{"https://api.adoptium.net", "timed out"}));
 }
 
 #ifdef _WIN32

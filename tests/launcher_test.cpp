@@ -1,5 +1,6 @@
 // The elevation test, and the sizes and values of the platform records and flags that the
 // launcher fills by name.
+#include "diagnostics/event_catalog.h"
 #include "launcher/launcher.h"
 #include "launcher/policy.h"
 #include "platform/console.h"
@@ -12,6 +13,13 @@
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
+
+#include "klv-events.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <type_traits>
 
 namespace {
 
@@ -133,6 +141,43 @@ TEST(Console, OnlyAConsoleMadeForTheLauncherAloneIsFreed)
     for (const auto& [count, freed] : std::initializer_list<std::pair<unsigned long, bool>>{
              {0, false}, {1, true}, {2, false}, {3, false}}) {
         EXPECT_EQ(consoleIsOnlyMine(count), freed) << count;
+    }
+}
+
+// Event Viewer shows an event's text from the launcher's message table, in the viewer's language
+// where the table has it, under the event's ID.
+TEST(EventMessages, EachEventHasItsTextInTheFiveLanguages)
+{
+    const char* const built = std::getenv("KLV_LAUNCHER");
+    ASSERT_NE(built, nullptr);
+    // CTest names the executable by its Linux path; Wine shows that as drive Z:.
+    std::string path = std::string("Z:") + built;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    const std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)> launcher(
+        LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE), &FreeLibrary);
+    ASSERT_TRUE(launcher) << path;
+    const std::pair<unsigned long, unsigned long> ids[] = {
+        {runtimeInstalledEvent, KLV_EVENT_RUNTIME_INSTALLED},
+        {packageRefusedEvent, KLV_EVENT_PACKAGE_REFUSED},
+        {installerFailedEvent, KLV_EVENT_INSTALLER_FAILED},
+        {versionWithdrawnEvent, KLV_EVENT_VERSION_WITHDRAWN},
+        {applicationNotStartedEvent, KLV_EVENT_APPLICATION_NOT_STARTED},
+        {serviceUnreachableEvent, KLV_EVENT_SERVICE_UNREACHABLE},
+    };
+    // FORMAT_MESSAGE_ARGUMENT_ARRAY takes the insertion strings as an array of pointer-sized values.
+    DWORD_PTR facts[] = {reinterpret_cast<DWORD_PTR>(L"8u482b08"), reinterpret_cast<DWORD_PTR>(L"1603"),
+                         reinterpret_cast<DWORD_PTR>(L"msiexec-8u482b08.log")};
+    const LANGID languages[] = {0x0409, 0x0407, 0x0C0A, 0x040C, 0x0413};
+    for (const auto& [id, table] : ids) {
+        EXPECT_EQ(id, table);
+        for (const LANGID language : languages) {
+            wchar_t text[1024] = L"";
+            const DWORD length =
+                FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, launcher.get(),
+                               id, language, text, 1024, reinterpret_cast<va_list*>(facts));
+            EXPECT_GT(length, 0U) << id << " " << language;
+            EXPECT_NE(std::wstring(text).find(L"8u482b08"), std::wstring::npos) << id << " " << language;
+        }
     }
 }
 

@@ -418,4 +418,9 @@ TEST(CheckSchedule, TheStartWaitsForTheWholeCheckOnlyWhereNothingCouldStartOrAQu
                                     f.lastService = "https://mirror.example";
                                 }),
                                 false));
+    // A service that could not be reached is reported at most once a day.
+    for (const auto& [last, reported] : std::initializer_list<std::pair<long long, bool>>{
+             {0, true}, {now - 3600, false}, {now - 86399, false}, {now - 86400, true}, {now + 60, true}}) {
+        EXPECT_EQ(reportUnreachable(now, last), reported) << last;
+    }
 }

@@ -3,7 +3,9 @@
 // outcome. The user's Cancel is looked at between every two steps.
 #include "installer.h"
 
+#include "diagnostics/event_log.h"
 #include "diagnostics/log.h"
+#include "installation_events.h"
 #include "installer_codes.h"
 #include "installer_log.h"
 #include "package_trust.h"
@@ -87,11 +89,11 @@ std::optional<UpdateResult> reasonNotToRun(HANDLE package, const std::string& pa
 
 // Windows Installer's log after its run: deleted after a success; after a failure kept in the
 // user's log folder, where an elevated launcher copies it from its own folder.
-void keepInstallerLog(const UpdateResult& result, const std::string& written, const InstallOptions& options,
-                      const std::string& version)
+std::string keepInstallerLog(const UpdateResult& result, const std::string& written,
+                             const InstallOptions& options, const std::string& version)
 {
     if (written.empty()) {
-        return;
+        return {};
     }
     std::string kept;
     if (result.installerRan && result.outcome != UpdateOutcome::installed
@@ -105,6 +107,7 @@ void keepInstallerLog(const UpdateResult& result, const std::string& written, co
         logEvent("installer-log", {{"kept", kept}});
     }
     keepNewestInstallerLogs(options.logFolder, keptInstallerLogs);
+    return kept;
 }
 
 // Downloads, checks and runs the package at packagePath.
@@ -127,7 +130,7 @@ UpdateResult installPackage(std::string& packagePath, const std::string& apiUrl,
         const std::string installerLog =
             installerLogPath(options.administrator ? ownFolder : options.logFolder, version);
         result = runInstaller(packagePath, installerLog, observer, options.runtimeFolder);
-        keepInstallerLog(result, installerLog, options, version);
+        result.installerLog = keepInstallerLog(result, installerLog, options, version);
     }
     package.reset();
     // The package is not kept: it is deleted once nothing holds it open any more.
@@ -163,18 +166,27 @@ UpdateResult callJavaAPI(std::string& version, const std::string& apiUrl, const 
     if (!ownFolder.empty()) {
         (void)RemoveDirectoryW(widen(ownFolder).c_str());
     }
+    InstallationFacts facts{result, version};
+    facts.runtimeInstalled = options.runtimeInstalled;
     if (countsAsFailedInstallation(result)) {
-        const unsigned long count = recordFailedInstallation(version, result.exitCode);
-        logEvent("failed-installation", {{"version", version},
-                                         {"count", count > 0 ? std::to_string(count) : "not-stored"},
-                                         {"why", result.why}});
+        facts.failures = recordFailedInstallation(version, result.exitCode);
+        logEvent("failed-installation",
+                 {{"version", version},
+                  {"count", facts.failures > 0 ? std::to_string(facts.failures) : "not-stored"},
+                  {"why", result.why}});
     } else if (result.outcome == UpdateOutcome::refused) {
         // A failed attempt this time; the next start offers the version again.
         logEvent("refusal-not-counted", {{"version", version}, {"why", result.why}});
     } else if (result.outcome == UpdateOutcome::installed) {
         clearFailedInstallations();
-        version = findjavaVersionReg(options.elevated);
+        const InstalledRuntime installed = findInstalledRuntime(options.elevated);
+        version = installed.version;
+        facts.installed = version;
+        facts.installedForUser = installed.scope == RuntimeScope::user;
         rememberInstalledVersion(version);
+    }
+    for (const LauncherEvent& event : installationEvents(facts)) {
+        reportEvent(event);
     }
     return result;
 }

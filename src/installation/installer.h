@@ -26,6 +26,9 @@ struct InstallOptions {
     // Where a runtime is installed already, the folder that its upgrade replaces; empty when
     // none is.
     std::string runtimeFolder;
+    // A runtime is installed (the machine's or the user's): a version that fails too often is then
+    // no longer offered.
+    bool runtimeInstalled = false;
 };
 
 // Downloads the installer from apiUrl (following its redirects) into the user's Downloads

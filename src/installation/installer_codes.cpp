@@ -90,7 +90,8 @@ std::optional<UpdateResult> signatureRefusal(bool verifies, const std::string& s
     }
     // A signer is named only where the signature verified and its certificate could be read.
     const bool signerRead = verifies && !signer.empty();
-    return UpdateResult{UpdateOutcome::refused, signerRead ? "publisher" : "signature", false, 0, signerRead};
+    return UpdateResult{
+        UpdateOutcome::refused, signerRead ? "publisher" : "signature", false, 0, signerRead, signer};
 }
 
 std::optional<UpdateResult> packageVersionRefusal(const std::string& productVersion, bool offered)

@@ -25,6 +25,8 @@ struct UpdateResult {
     // signed package at all, cut short) or this machine (a root it does not trust, a wrong clock,
     // a DLL or a file that could not be read).
     bool packageAtFault = false;
+    std::string signer{};       // refused: the signer's organisation, where it could be read
+    std::string installerLog{}; // Windows Installer's log, kept after its failure; empty: none
 };
 
 // The outcome's name in the log: "installed", "declined", ...

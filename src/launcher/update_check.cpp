@@ -4,9 +4,11 @@
 
 #include "update_check.h"
 
+#include "diagnostics/event_log.h"
 #include "diagnostics/log.h"
 #include "installation/runtime_in_use.h"
 #include "launcher.h"
+#include "network/connection.h"
 #include "network/network_setup.h"
 #include "network/proxy_choice.h"
 #include "platform/process_clock.h"
@@ -91,6 +93,10 @@ CheckOutcome askService(const CheckFacts& facts, ProxyChoice& proxy, const Appli
     CheckOutcome outcome;
     outcome.newer = getURLVersion(serviceUrl, javaVerReg, javaVerURL, proxy, budget.answered, &answer);
     outcome.deferred = watch && !answeredBeforeDeadline(*watch);
+    if (!answer.reached && reportUnreachable(facts.now, readUnreachableReported())) {
+        reportEvent(serviceUnreachable(urlScheme(serviceUrl) + "://" + urlHost(serviceUrl), answer.failure));
+        rememberUnreachableReported(facts.now);
+    }
     const long long waitUntil = serviceWaitUntil(answer.status, answer.retryAfter, facts.now);
     if (waitUntil > 0) {
         logEvent("service-wait", {{"status", std::to_string(answer.status)}, {"until", utcText(waitUntil)}});

@@ -1,6 +1,7 @@
 // The prompt flow and the attention hook.
 #include "prompt_flow.h"
 
+#include "diagnostics/event_log.h"
 #include "diagnostics/log.h"
 #include "download_progress.h"
 #include "installation/installer.h"
@@ -15,6 +16,7 @@ namespace {
 
 constexpr UINT questionBox = MB_YESNO | MB_ICONQUESTION;
 constexpr UINT errorBox = MB_ICONERROR;
+const char* const noRuntimeReason = "no usable Java runtime is installed";
 
 // A thread-local hook: it sees only the launcher's own windows, the message boxes. Installed
 // once, before the first box, and never removed.
@@ -25,10 +27,12 @@ void installAttentionHook()
     }
 }
 
-// Beeps, then tells the user why the launcher ends; name is the message's name in the log.
-void reportEnd(const char* name, const wchar_t* text, const wchar_t* caption)
+// Beeps, then tells the user why the launcher ends; name is the message's name in the log, reason
+// the words for the administrators' Event Log, where the application's failure to start goes too.
+void reportEnd(const char* name, const char* reason, const wchar_t* text, const wchar_t* caption)
 {
     logEvent("message", {{"shown", name}});
+    reportEvent(applicationNotStarted(reason));
     installAttentionHook();
     (void)MessageBeep(MB_ICONHAND);
     (void)MessageBoxW(nullptr, text, caption, errorBox);
@@ -43,7 +47,7 @@ const PromptSet& userPrompts()
 int declined(int state, const PromptSet& prompts)
 {
     if (state == 0) {
-        reportEnd("noRunJava", prompts.noRunJava, prompts.noRunJavaTitel);
+        reportEnd("noRunJava", noRuntimeReason, prompts.noRunJava, prompts.noRunJavaTitel);
         return 1;
     }
     javaVerDot = letToDot(javaVerReg);
@@ -91,9 +95,9 @@ int winUI(const int& state, const ProxyChoice& proxy, const std::string& install
     DownloadProgress progress = openDownloadProgress(prompts, javaVerURL);
     const DownloadObserver observer{showDownloadProgress, showDownloadWait, downloadNotCancelled,
                                     stepAsideForInstaller, &progress};
-    const UpdateResult result = callJavaAPI(
-        javaVerURL, serviceUrl, observer,
-        {trustedPublishers, IsRunAsAdmin(), IsElevated(), proxy, openLogFolder(), installedFolder});
+    const UpdateResult result = callJavaAPI(javaVerURL, serviceUrl, observer,
+                                            {trustedPublishers, IsRunAsAdmin(), IsElevated(), proxy,
+                                             openLogFolder(), installedFolder, state != 0});
     // The one place where the window goes, whatever the outcome.
     progress.window.reset();
     if (SUCCEEDED(com)) {
@@ -112,7 +116,8 @@ int winUI(const int& state, const ProxyChoice& proxy, const std::string& install
         return declined(state, prompts);
     }
     if (result.outcome != UpdateOutcome::installed) {
-        reportEnd("errorJava", prompts.errorJava, prompts.errorJavaTitel);
+        reportEnd("errorJava", "the installation of the Java runtime failed", prompts.errorJava,
+                  prompts.errorJavaTitel);
         return 1;
     }
     javaVerDot = letToDot(javaVerURL);
@@ -122,13 +127,13 @@ int winUI(const int& state, const ProxyChoice& proxy, const std::string& install
 int reportNoRuntime()
 {
     const PromptSet& prompts = userPrompts();
-    reportEnd("noRunJava", prompts.noRunJava, prompts.noRunJavaTitel);
+    reportEnd("noRunJava", noRuntimeReason, prompts.noRunJava, prompts.noRunJavaTitel);
     return 1;
 }
 
 int reportNoApplication()
 {
     const PromptSet& prompts = userPrompts();
-    reportEnd("noApp", prompts.noApp, prompts.noAppTitel);
+    reportEnd("noApp", "the application's installation was not found", prompts.noApp, prompts.noAppTitel);
     return 1;
 }

@@ -15,6 +15,7 @@ const char* const checkedAtValue = "LastCheckTime";
 const char* const versionValue = "LastCheckVersion";
 const char* const notBeforeValue = "CheckNotBefore";
 const char* const serviceValue = "LastCheckService";
+const char* const unreachableValue = "UnreachableReported";
 // Letter-form versions are short; anything longer is not one.
 constexpr unsigned long longestVersionBytes = 32;
 // A service URL has at most 2,048 characters, and its NUL.
@@ -89,6 +90,20 @@ void rememberServiceWait(long long notBefore, const std::string& service)
     (void)RegDeleteValueA(key.get(), versionValue);
     writeTime(key.get(), notBeforeValue, notBefore);
     writeText(key.get(), serviceValue, service);
+}
+
+long long readUnreachableReported()
+{
+    const RegistryKey key = openKeyForReading(HKEY_CURRENT_USER, launcherStateKey);
+    return key ? readTime(key.get(), unreachableValue) : 0;
+}
+
+void rememberUnreachableReported(long long reportedAt)
+{
+    const RegistryKey key = openLauncherStateForWriting();
+    if (key) {
+        writeTime(key.get(), unreachableValue, reportedAt);
+    }
 }
 
 void rememberInstalledVersion(const std::string& version)

@@ -23,5 +23,9 @@ void rememberCheck(long long checkedAt, const std::string& version, const std::s
 // service asked to wait until notBefore. What another service answered before is forgotten.
 void rememberServiceWait(long long notBefore, const std::string& service);
 
+// When the launcher last wrote into the Event Log that the service could not be reached; 0: never.
+long long readUnreachableReported();
+void rememberUnreachableReported(long long reportedAt);
+
 // After a successful installation of version: the remembered answer, where there is one, is it.
 void rememberInstalledVersion(const std::string& version);

@@ -68,6 +68,12 @@ bool rememberAnswer(const CheckFacts& facts, bool deferred)
            || (facts.service == facts.lastService && !facts.lastVersion.empty());
 }
 
+bool reportUnreachable(long long now, long long lastReported)
+{
+    constexpr long long secondsPerDay = 24LL * 60 * 60;
+    return lastReported <= 0 || lastReported > now || now - lastReported >= secondsPerDay;
+}
+
 long long serviceWaitUntil(long status, const std::string& retryAfter, long long now)
 {
     if (status != tooManyRequests && status != serviceUnavailable) {

@@ -69,6 +69,11 @@ CheckDecision decideUpdateCheck(const CheckFacts& facts);
 // cannot hold later starts up.
 bool rememberAnswer(const CheckFacts& facts, bool deferred);
 
+// Whether a service that could not be reached goes into the Event Log now: at most once a day for
+// each user (lastReported: the last time, 0 for never), so that an offline laptop does not write a
+// warning at every start; a time in the future (the clock went back) allows one now.
+bool reportUnreachable(long long now, long long lastReported);
+
 // Until when a probe's answer (its status and Retry-After value, in seconds or as an HTTP date)
 // asks its clients to wait, at most a day from now; 0 when it does not (not 429 or 503, no
 // Retry-After, a value that cannot be read, or a time already past).

@@ -100,6 +100,8 @@ bool getURLVersion(const std::string& apiUrl, const std::string& javaVerLet, std
     if (answer != nullptr) {
         answer->status = status;
         answer->retryAfter = lastResponseHeader(headerBuffer, "Retry-After");
+        answer->reached = result == CURLE_OK || result == CURLE_HTTP_RETURNED_ERROR;
+        answer->failure = answer->reached ? std::string() : transferResultText(result);
     }
     // Headers of a transfer that failed or timed out are not trusted, even when partial.
     javaVerURL = result == CURLE_OK ? versionFromHeaders(headerBuffer) : std::string();

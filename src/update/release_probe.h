@@ -20,6 +20,8 @@ ProbeBudget startProbeBudget();
 struct ProbeAnswer {
     long status = 0;
     std::string retryAfter;
+    bool reached = false;  // the service (or a proxy on its behalf) answered at all
+    std::string failure{}; // not reached: libcurl's result in words
 };
 
 // Asks the service at apiUrl, through proxy, which installer is newest and stores its

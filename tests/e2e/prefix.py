@@ -214,14 +214,15 @@ class Prefix:
         trace_file = self.root / "trace.txt"
         started = time.monotonic()
         with open(trace_file, "w") as trace:
-            # Wine traces every ShellExecuteEx call with its fields ("exec"), and reports each
+            # Wine traces every ShellExecuteEx call with its fields ("exec"), reports each
             # FlashWindowEx call that it accepts (a valid record for a live window) as a
-            # semi-stub ("win"), so both can be checked from outside.
+            # semi-stub ("win"), and each event written with its strings ("eventlog", "advapi"),
+            # so all three can be checked from outside.
             command = [windows_path(launcher)]
             if profile:
                 command = [windows_path(BOXWATCH), "run", profile.encode().hex(), windows_path(launcher)]
             command = ["wine", *([] if elevated else [windows_path(AS_USER)]), *command]
-            channels = "-all,trace+exec,fixme+win,trace+win" if trace else "-all"
+            channels = "-all,trace+exec,fixme+win,trace+win,+eventlog,fixme+advapi" if trace else "-all"
             self.launcher = process = subprocess.Popen(command, env=self.env(WINEDEBUG=channels),
                                                        stdout=subprocess.DEVNULL, stderr=trace)
             boxes = []

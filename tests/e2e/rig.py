@@ -81,7 +81,7 @@ class Display:
 
 
 # The rig's parts use the names above; they are imported last, so that each finds them here.
-from wine_trace import Box, Run, ShellCall, flashed_windows, parse_shell_calls  # noqa: E402,F401
+from wine_trace import Box, Run, ShellCall, flashed_windows, parse_shell_calls, reported_events  # noqa: E402,F401
 from prefix import Prefix, template_prefix  # noqa: E402,F401
 from standin_service import ReleaseService, tls_certificate, tls_context  # noqa: E402,F401
 from peers import NginxRedirect, Proxy, RawService, TcpPeer, close_listener, port_is_free  # noqa: E402,F401

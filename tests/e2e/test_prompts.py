@@ -241,6 +241,18 @@ class OlderRuntimeInstalled(UpdateScenario):
         self.assertNothingStarted(run)
         self.assertDownloadsEmpty()
 
+    def test_a_failed_installation_reaches_the_event_log_and_a_start_with_nothing_to_do_does_not(self):
+        self.offer_installer("fails")
+        run = self.prefix.run_launcher(answers=["yes", "ok"])
+        # Wine's msiexec ends a failed deferred custom action with 1627.
+        self.assertEqual(rig.reported_events(run.trace), [
+            ("error", 1002, ["8u472b08", "1627", "msiexec-8u472b08.log"]),
+            ("error", 1004, ["the installation of the Java runtime failed"])])
+        self.service.version = "8u422b05"
+        quiet = self.prefix.run_launcher()
+        self.assertStarted(quiet, rig.runtime_folder("8.0.422.5"))
+        self.assertEqual(rig.reported_events(quiet.trace), [])
+
 
 class OldRuntimeListedAfterTheNewOne(UpdateScenario):
     def test_yes_starts_the_newly_installed_runtime(self):

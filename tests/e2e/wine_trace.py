@@ -51,6 +51,24 @@ def parse_shell_calls(trace):
                       int(m[6], 16)) for m in _SHELL_CALL.finditer(trace)]
 
 
+# Wine stores no event: ReportEventW prints its call (type, ID) on the advapi channel and each of
+# its strings on the eventlog channel, as err, warn or trace by the event's type.
+_EVENT = re.compile(r"^([0-9a-f]+):fixme:advapi:ReportEventW \(\S+,0x([0-9a-f]+),0x[0-9a-f]+,0x([0-9a-f]+),")
+_EVENT_STRING = re.compile(r'^([0-9a-f]+):(?:err|warn|trace):eventlog:ReportEventW L"(.*)"$')
+EVENT_TYPES = {1: "error", 2: "warning", 4: "information"}
+
+
+def reported_events(trace):
+    """Each event written, in order: (type, ID, strings)."""
+    events = []
+    for line in trace.splitlines():
+        if match := _EVENT.match(line):
+            events.append((EVENT_TYPES.get(int(match[2], 16), match[2]), int(match[3], 16), []))
+        elif (match := _EVENT_STRING.match(line)) and events:
+            events[-1][2].append(_unescape(match[2]))
+    return events
+
+
 _FLASH = re.compile(r"^([0-9a-f]+):fixme:win:NtUserFlashWindowEx \S+ - semi-stub$")
 _NC_PAINT = re.compile(r"^([0-9a-f]+):trace:win:nc_paint (0x[0-9a-f]+) ")
 
