@@ -67,8 +67,8 @@ std::optional<UpdateResult> reasonNotToRun(HANDLE package, const std::string& pa
         return ended(UpdateOutcome::cancelled, "cancelled");
     }
     const PackageSignature signature = readPackageSignature(package, packagePath);
-    const auto signatureRefused = signatureRefusal(signature.verifies, signature.organisation,
-                                                   isTrustedPublisher(signature.organisation, publishers));
+    auto signatureRefused = signatureRefusal(signature.verifies, signature.organisation,
+                                             isTrustedPublisher(signature.organisation, publishers));
     logEvent("signature", {{"status", hexNumber(static_cast<unsigned long>(signature.status), statusDigits)},
                            {"signer", signature.organisation.empty() ? "none" : signature.organisation},
                            {"verdict", signatureRefused ? "refused" : "accepted"}});
@@ -79,8 +79,7 @@ std::optional<UpdateResult> reasonNotToRun(HANDLE package, const std::string& pa
         return ended(UpdateOutcome::cancelled, "cancelled");
     }
     const std::string productVersion = packageProductVersion(packagePath);
-    const auto versionRefused =
-        packageVersionRefusal(productVersion, packageIsVersion(productVersion, version));
+    auto versionRefused = packageVersionRefusal(productVersion, packageIsVersion(productVersion, version));
     logEvent("package-version", {{"product-version", productVersion.empty() ? "unreadable" : productVersion},
                                  {"offered", version},
                                  {"verdict", versionRefused ? "refused" : "accepted"}});
@@ -160,9 +159,9 @@ UpdateResult callJavaAPI(std::string& version, const std::string& apiUrl, const 
         options.administrator
             ? (ownFolder.empty() ? std::string() : ownFolder + "\\" + installerFileName(version))
             : packagePathFor(version);
-    const UpdateResult result =
-        packagePath.empty() ? ended(UpdateOutcome::failed, "no download folder")
-                            : installPackage(packagePath, apiUrl, version, ownFolder, observer, options);
+    UpdateResult result = packagePath.empty()
+                              ? ended(UpdateOutcome::failed, "no download folder")
+                              : installPackage(packagePath, apiUrl, version, ownFolder, observer, options);
     if (!ownFolder.empty()) {
         (void)RemoveDirectoryW(widen(ownFolder).c_str());
     }
