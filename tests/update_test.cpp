@@ -345,62 +345,28 @@ TEST(CheckSchedule, TheStartWaitsForTheWholeCheckOnlyWhereNothingCouldStartOrAQu
 {
     constexpr long long now = 1796800000;
     const std::string s = "https://api.adoptium.net/x86";
-    // A usable runtime, a check at every start, nothing remembered.
-    const CheckFacts usable{0, true, now, 0, "", 0, false, false, s, ""};
-    const auto with = [&usable](auto change) {
-        CheckFacts facts = usable;
-        change(facts);
-        return facts;
-    };
-    const auto newer = [&s](CheckFacts& f) {
-        f.lastCheck = now - 60;
-        f.lastVersion = "8u482b08";
-        f.lastService = s;
-        f.lastVersionNewer = true;
-    };
+    const std::string m = "https://mirror.example/x86";
+    const char* const v = "8u482b08"; // remembered at t, a minute ago: "newer" than the installed one
+    constexpr long long t = now - 60;
+    using A = CheckAction;
+    using W = StartWait;
+    // The facts as in the table above; then the check on, the runtime usable, the runtime in use.
     const struct {
         const char* row;
         CheckFacts facts;
         CheckAction action;
         StartWait wait;
     } cases[] = {
-        {"a usable runtime", usable, CheckAction::check, StartWait::deadline},
-        {"no runtime", with([](CheckFacts& f) { f.runtimeInstalled = f.runtimeUsable = false; }),
-         CheckAction::check, StartWait::wholeCheck},
-        {"a record without a usable javaw.exe", with([](CheckFacts& f) { f.runtimeUsable = false; }),
-         CheckAction::check, StartWait::wholeCheck},
-        {"remembered newer", with(newer), CheckAction::check, StartWait::wholeCheck},
-        {"remembered newer, within a period", with([&](CheckFacts& f) {
-             newer(f);
-             f.periodMinutes = 60;
-         }),
-         CheckAction::check, StartWait::wholeCheck},
-        {"remembered newer, withdrawn", with([&](CheckFacts& f) {
-             newer(f);
-             f.lastVersionWithdrawn = true;
-         }),
-         CheckAction::check, StartWait::deadline},
-        {"remembered newer, the runtime in use", with([&](CheckFacts& f) {
-             newer(f);
-             f.runtimeInUse = true;
-         }),
-         CheckAction::check, StartWait::deadline},
-        {"remembered newer of another service", with([&](CheckFacts& f) {
-             newer(f);
-             f.lastService = "https://mirror.example/x86";
-         }),
-         CheckAction::check, StartWait::deadline},
-        {"within the period, not newer", with([&](CheckFacts& f) {
-             newer(f);
-             f.periodMinutes = 60;
-             f.lastVersionNewer = false;
-         }),
-         CheckAction::skipPeriod, StartWait::none},
-        {"the check switched off", with([&](CheckFacts& f) {
-             newer(f);
-             f.updateCheckOn = false;
-         }),
-         CheckAction::skipPolicy, StartWait::none},
+        {"a usable runtime", {0, true, now, 0, "", 0, false, false, s, ""}, A::check, W::deadline},
+        {"no runtime", {0, false, now, 0, "", 0, false, false, s, "", true, false}, A::check, W::wholeCheck},
+        {"no javaw", {0, true, now, 0, "", 0, false, false, s, "", true, false}, A::check, W::wholeCheck},
+        {"newer", {0, true, now, t, v, 0, true, false, s, s}, A::check, W::wholeCheck},
+        {"newer, a period", {60, true, now, t, v, 0, true, false, s, s}, A::check, W::wholeCheck},
+        {"newer, withdrawn", {0, true, now, t, v, 0, true, true, s, s}, A::check, W::deadline},
+        {"in use", {0, true, now, t, v, 0, true, false, s, s, true, true, true}, A::check, W::deadline},
+        {"newer, another service", {0, true, now, t, v, 0, true, false, s, m}, A::check, W::deadline},
+        {"within the period", {60, true, now, t, v, 0, false, false, s, s}, A::skipPeriod, W::none},
+        {"switched off", {60, true, now, t, v, 0, true, false, s, s, false}, A::skipPolicy, W::none},
     };
     for (const auto& row : cases) {
         const CheckDecision decision = decideUpdateCheck(row.facts);
@@ -409,15 +375,11 @@ TEST(CheckSchedule, TheStartWaitsForTheWholeCheckOnlyWhereNothingCouldStartOrAQu
     }
     // An answer is remembered within a period, after the start it came too late for, and where a
     // record of this service would otherwise go stale.
-    EXPECT_TRUE(rememberAnswer(with([](CheckFacts& f) { f.periodMinutes = 60; }), false));
-    EXPECT_FALSE(rememberAnswer(usable, false));
-    EXPECT_TRUE(rememberAnswer(usable, true));
-    EXPECT_TRUE(rememberAnswer(with(newer), false));
-    EXPECT_FALSE(rememberAnswer(with([&](CheckFacts& f) {
-                                    newer(f);
-                                    f.lastService = "https://mirror.example";
-                                }),
-                                false));
+    EXPECT_TRUE(rememberAnswer(cases[8].facts, false));
+    EXPECT_FALSE(rememberAnswer(cases[0].facts, false));
+    EXPECT_TRUE(rememberAnswer(cases[0].facts, true));
+    EXPECT_TRUE(rememberAnswer(cases[3].facts, false));
+    EXPECT_FALSE(rememberAnswer(cases[7].facts, false));
     // A service that could not be reached is reported at most once a day.
     for (const auto& [last, reported] : std::initializer_list<std::pair<long long, bool>>{
              {0, true}, {now - 3600, false}, {now - 86399, false}, {now - 86400, true}, {now + 60, true}}) {
