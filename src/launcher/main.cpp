@@ -131,8 +131,9 @@ int runLaunchSequence(const UpdatePolicy& policy)
         return recordEnd("not-started", 1);
     }
     if (javaVerDot.empty()) {
-        // No newer version known, no check wanted, or no offer made: use the installed runtime.
-        javaVerDot = installedDot;
+        // No newer version known, no check wanted, or no offer made: use the installed runtime, as
+        // read again where another launcher may have installed one meanwhile.
+        javaVerDot = letToDot(javaVerReg);
     }
 
     // Without a runtime folder the shell would resolve a relative bin\javaw.exe against the
