@@ -68,6 +68,7 @@ TEST_F(RegistryReaders, NoRuntimeRecordsMeansNoVersion)
     EXPECT_EQ(findjavaVersionReg(false), "");
     createKey(runtimeRecords);
     EXPECT_EQ(findjavaVersionReg(false), "");
+    EXPECT_EQ(replacedRuntimeFolder(), "");
 }
 
 TEST_F(RegistryReaders, TheInstalledRuntimeIsReportedInLetterForm)
@@ -86,6 +87,10 @@ TEST_F(RegistryReaders, TheHighestJava8RuntimeWinsWhateverTheRegistryListsFirst)
     // A long name that is no version is read past.
     createKey(std::string(runtimeRecords) + "\\" + std::string(200, '9'));
     EXPECT_EQ(findjavaVersionReg(false), "8u432b06");
+    // An upgrade replaces the highest of the machine's runtimes.
+    setValue(std::string(runtimeRecords) + R"(\8.0.432.6\hotspot\MSI)", "Path", REG_SZ,
+             withNul(R"(C:\jre8\)"));
+    EXPECT_EQ(replacedRuntimeFolder(), R"(C:\jre8\)");
 }
 
 TEST_F(RegistryReaders, OnlyOtherMajorsOrNoVersionsMeanNoRuntime)
