@@ -110,7 +110,7 @@ int runLaunchSequence(const UpdatePolicy& policy)
     serviceUrl = policy.serviceUrl;
     trustedPublishers = policy.trustedPublishers;
     logEvent("policy", {{"update-check", policy.updateCheck ? "on" : "off"},
-                        {"service", urlScheme(serviceUrl) + "://" + urlHost(serviceUrl)},
+                        {"service", urlOrigin(serviceUrl)},
                         {"mirror", serviceUrl == apiUrl ? "no" : "yes"},
                         {"added-publishers", std::to_string(trustedPublishers.size())},
                         {"check-period-minutes",

@@ -94,7 +94,7 @@ CheckOutcome askService(const CheckFacts& facts, ProxyChoice& proxy, const Appli
     outcome.newer = getURLVersion(serviceUrl, javaVerReg, javaVerURL, proxy, budget.answered, &answer);
     outcome.deferred = watch && !answeredBeforeDeadline(*watch);
     if (!answer.reached && reportUnreachable(facts.now, readUnreachableReported())) {
-        reportEvent(serviceUnreachable(urlScheme(serviceUrl) + "://" + urlHost(serviceUrl), answer.failure));
+        reportEvent(serviceUnreachable(urlOrigin(serviceUrl), answer.failure));
         rememberUnreachableReported(facts.now);
     }
     const long long waitUntil = serviceWaitUntil(answer.status, answer.retryAfter, facts.now);

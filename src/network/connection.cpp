@@ -30,6 +30,11 @@ std::string urlHost(const std::string& url)
     return asciiLowered(text);
 }
 
+std::string urlOrigin(const std::string& url)
+{
+    return urlScheme(url) + "://" + urlHost(url);
+}
+
 std::string proxyForUrl(const ProxyChoice& choice, const std::string& url)
 {
     return proxyForHost(choice, urlHost(url));

@@ -17,6 +17,10 @@ CurlHandle openServiceRequest(const std::string& url, const ProxyChoice& choice)
 // absolute URL libcurl would take.
 std::string urlHost(const std::string& url);
 
+// "scheme://host" of url, for the log and the Event Log: never a user name, password, path or
+// query string.
+std::string urlOrigin(const std::string& url);
+
 // The proxy ("host:port") that a request to url takes under choice: empty for a direct request,
 // such as one to a host of the bypass list.
 std::string proxyForUrl(const ProxyChoice& choice, const std::string& url);
