@@ -5,17 +5,11 @@
 
 #include <windows.h>
 
-bool consoleIsOnlyMine(unsigned long count)
-{
-    return count == 1;
-}
-
 void releaseOwnConsole()
 {
     // The count comes back even when the list does not fit; two entries tell "only me" apart.
     DWORD processes[2] = {};
-    const DWORD count = GetConsoleProcessList(processes, 2);
-    if (consoleIsOnlyMine(count)) {
+    if (GetConsoleProcessList(processes, 2) == 1) {
         // The launcher prints nothing, so its standard handles are not missed.
         (void)FreeConsole();
     }
