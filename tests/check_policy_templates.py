@@ -15,7 +15,7 @@ def launcher_reads():
     """The key and value names as src/launcher/policy.cpp spells them."""
     source = (ROOT / "src" / "launcher" / "policy.cpp").read_text()
     key = re.search(r'policyKey = R"\((.*?)\)"', source)[1]
-    values = set(re.findall(r'(?:updateCheckValue|serviceUrlValue|publishersValue|checkPeriodValue) = "(\w+)"', source))
+    values = set(re.findall(r'(?:updateCheckValue|serviceUrlValue|publishersValue|checkPeriodValue|installScopeValue) = "(\w+)"', source))
     return key, values
 
 

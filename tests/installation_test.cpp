@@ -5,6 +5,7 @@
 #include <winsock2.h> // libcurl's header needs it before any other Windows header
 #endif
 
+#include "installation/install_scope.h"
 #include "installation/installation_events.h"
 #include "installation/installer_codes.h"
 #include "installation/runtime_in_use.h"
@@ -30,6 +31,7 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -132,6 +134,59 @@ TEST(InstallerExitCode, EachCodeHasOneOutcome)
     EXPECT_FALSE(countsAsFailedInstallation({UpdateOutcome::runtimeInUse, "runtime in use", false, 0}));
     EXPECT_STREQ(installerExitMeaning(1618), "another installation is in progress");
     EXPECT_STREQ(installerExitMeaning(12345), "failed");
+}
+
+TEST(InstallScope, TheMachineUnlessTheUserCannotBecomeAnAdministratorOrPolicyOrUpgradeSaysOtherwise)
+{
+    using P = ScopePolicy;
+    constexpr RuntimeScope machine = RuntimeScope::machine;
+    constexpr RuntimeScope user = RuntimeScope::user;
+    // Elevated, the policy, the user's runtime starts today, a split token, in Administrators.
+    const struct {
+        const char* row;
+        ScopeFacts facts;
+        RuntimeScope scope;
+        const char* reason;
+    } cases[] = {
+        {"a standard user", {false, P::none, false, false, false}, user, "standard-user"},
+        {"an administrator, UAC on", {false, P::none, false, true, false}, machine, "administrator"},
+        {"an administrator, UAC off", {false, P::none, false, false, true}, machine, "administrator"},
+        {"elevated", {true, P::none, false, true, true}, machine, "elevated"},
+        {"elevated, not an administrator", {true, P::user, true, true, false}, machine, "elevated"},
+        {"policy machine, a standard user", {false, P::machine, true, false, false}, machine, "policy"},
+        {"policy user, an administrator", {false, P::user, false, true, false}, user, "policy"},
+        {"policy ignored, a standard user", {false, P::ignored, false, false, false}, user, "standard-user"},
+        {"the user's runtime, an administrator",
+         {false, P::none, true, true, false},
+         user,
+         "upgrade-of-user-runtime"},
+        {"the user's runtime, policy machine", {false, P::machine, true, true, false}, machine, "policy"},
+    };
+    for (const auto& row : cases) {
+        const ScopeDecision decision = decideInstallScope(row.facts);
+        EXPECT_EQ(decision.scope, row.scope) << row.row;
+        EXPECT_STREQ(decision.reason, row.reason) << row.row;
+    }
+    for (const auto& [value, named, policy] :
+         std::initializer_list<std::tuple<const char*, bool, P>>{{"machine", true, P::machine},
+                                                                 {"USER", true, P::user},
+                                                                 {"User", true, P::user},
+                                                                 {"", false, P::none},
+                                                                 {"", true, P::ignored},
+                                                                 {"users", true, P::ignored},
+                                                                 {" user", true, P::ignored},
+                                                                 {"per-user", true, P::ignored}}) {
+        EXPECT_EQ(scopePolicyOf(value, named), policy) << value << named;
+    }
+    // Windows Installer's command line: the user's installation adds both properties.
+    const std::string package = R"(C:\Users\Ann\Downloads\OpenJDK8U-jre_x64_windows_hotspot_8u492b09.msi)";
+    const std::string base =
+        "/i \"" + package + "\" REBOOT=ReallySuppress MSIRESTARTMANAGERCONTROL=DisableShutdown";
+    const std::string log = R"(C:\Users\Ann\AppData\Local\Marveth\KLV\msiexec-8u492b09.log)";
+    EXPECT_EQ(installerParameters(package, "", machine), base);
+    EXPECT_EQ(installerParameters(package, log, machine), base + " /l*v \"" + log + "\"");
+    EXPECT_EQ(installerParameters(package, log, user),
+              base + " ALLUSERS=2 MSIINSTALLPERUSER=1 /l*v \"" + log + "\"");
 }
 
 TEST(InstallationEvents, WhatWentWrongAndWhatWasInstalledReachTheEventLog)

@@ -68,7 +68,7 @@ TEST_F(RegistryReaders, NoRuntimeRecordsMeansNoVersion)
     EXPECT_EQ(findjavaVersionReg(false), "");
     createKey(runtimeRecords);
     EXPECT_EQ(findjavaVersionReg(false), "");
-    EXPECT_EQ(replacedRuntimeFolder(), "");
+    EXPECT_EQ(replacedRuntimeFolder(RuntimeScope::machine), "");
 }
 
 TEST_F(RegistryReaders, TheInstalledRuntimeIsReportedInLetterForm)
@@ -90,7 +90,9 @@ TEST_F(RegistryReaders, TheHighestJava8RuntimeWinsWhateverTheRegistryListsFirst)
     // An upgrade replaces the highest of the machine's runtimes.
     setValue(std::string(runtimeRecords) + R"(\8.0.432.6\hotspot\MSI)", "Path", REG_SZ,
              withNul(R"(C:\jre8\)"));
-    EXPECT_EQ(replacedRuntimeFolder(), R"(C:\jre8\)");
+    EXPECT_EQ(replacedRuntimeFolder(RuntimeScope::machine), R"(C:\jre8\)");
+    // An installation for the user alone replaces none of the machine's runtimes.
+    EXPECT_EQ(replacedRuntimeFolder(RuntimeScope::user), "");
 }
 
 TEST_F(RegistryReaders, OnlyOtherMajorsOrNoVersionsMeanNoRuntime)

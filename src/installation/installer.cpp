@@ -128,7 +128,7 @@ UpdateResult installPackage(std::string& packagePath, const std::string& apiUrl,
     } else {
         const std::string installerLog =
             installerLogPath(options.administrator ? ownFolder : options.logFolder, version);
-        result = runInstaller(packagePath, installerLog, observer, options.runtimeFolder);
+        result = runInstaller(packagePath, installerLog, observer, options.runtimeFolder, options.scope);
         result.installerLog = keepInstallerLog(result, installerLog, options, version);
     }
     package.reset();

@@ -4,6 +4,7 @@
 #include "network/proxy_settings.h"
 #include "update/download.h"
 #include "update_outcome.h"
+#include "versions/runtime_choice.h"
 
 #include <string>
 #include <vector>
@@ -29,6 +30,8 @@ struct InstallOptions {
     // A runtime is installed (the machine's or the user's): a version that fails too often is then
     // no longer offered.
     bool runtimeInstalled = false;
+    // For whom Windows Installer installs the runtime: the machine, or the user alone.
+    RuntimeScope scope = RuntimeScope::machine;
 };
 
 // Downloads the installer from apiUrl (following its redirects) into the user's Downloads

@@ -6,6 +6,7 @@
 #include "windows_installer.h"
 
 #include "diagnostics/log.h"
+#include "install_scope.h"
 #include "installer_codes.h"
 #include "platform/wait_time.h"
 #include "runtime_in_use.h"
@@ -139,7 +140,8 @@ std::chrono::milliseconds turnWaitLeft(std::chrono::milliseconds waited)
 }
 
 UpdateResult runInstaller(const std::string& packagePath, const std::string& installerLog,
-                          const DownloadObserver& observer, const std::string& runtimeFolder)
+                          const DownloadObserver& observer, const std::string& runtimeFolder,
+                          RuntimeScope scope)
 {
     UpdateResult result;
     const std::string installer = msiexecPath();
@@ -147,16 +149,7 @@ UpdateResult runInstaller(const std::string& packagePath, const std::string& ins
         result.why = "no Windows Installer";
         return result;
     }
-    // The launcher starts the application right after the installation, so a restart that
-    // the package asks for is left to the user (3010 counts as installed).
-    // Windows Installer never closes a program by itself: with DisableShutdown the Restart
-    // Manager only detects the files in use, and the user sees the FilesInUse dialog, which
-    // lists the programs that hold them (Retry, Ignore, Exit) instead of offering to close them.
-    std::string parameters =
-        "/i \"" + packagePath + "\" REBOOT=ReallySuppress MSIRESTARTMANAGERCONTROL=DisableShutdown";
-    if (!installerLog.empty()) {
-        parameters += " /l*v \"" + installerLog + "\"";
-    }
+    const std::string parameters = installerParameters(packagePath, installerLog, scope);
     std::chrono::milliseconds waited{0};
     DWORD pause = 0;
     for (int attempt = 0; attempt <= mostBusyRetries; ++attempt) {

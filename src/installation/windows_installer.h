@@ -3,6 +3,7 @@
 
 #include "update/download.h"
 #include "update_outcome.h"
+#include "versions/runtime_choice.h"
 
 #include <chrono>
 #include <string>
@@ -15,9 +16,10 @@
 // minutes of waiting (Windows Installer's own runs, the user's time in its dialogs included, do
 // not count); the user's Cancel is looked at once more right before each start. So is the
 // installed runtime in runtimeFolder (none when empty): while a program runs from it, Windows
-// Installer is not started (runtimeInUse).
+// Installer is not started (runtimeInUse). scope says for whom the runtime is installed.
 UpdateResult runInstaller(const std::string& packagePath, const std::string& installerLog,
-                          const DownloadObserver& observer, const std::string& runtimeFolder);
+                          const DownloadObserver& observer, const std::string& runtimeFolder,
+                          RuntimeScope scope);
 
 // How long the next wait for Windows Installer's turn may take, after waits of waited so far.
 std::chrono::milliseconds turnWaitLeft(std::chrono::milliseconds waited);

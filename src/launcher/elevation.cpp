@@ -1,4 +1,5 @@
-// The elevation tests: an administrator (the verb for starting the application), and elevated.
+// The elevation tests: an administrator (the verb for starting the application), elevated, and
+// whether UAC split the user's token.
 #include "launcher.h"
 
 #include <windows.h>
@@ -39,4 +40,23 @@ bool IsElevated()
         && elevation.TokenIsElevated != 0;
     (void)CloseHandle(token);
     return elevated || IsRunAsAdmin();
+}
+
+TokenFacts readTokenFacts()
+{
+    TokenFacts facts;
+    facts.administrator = IsRunAsAdmin();
+    facts.elevated = IsElevated();
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) != FALSE) {
+        TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+        DWORD size = 0;
+        // Unreadable, it counts as split: the installation then stays the machine's, as before.
+        facts.splitToken = GetTokenInformation(token, TokenElevationType, &type, sizeof(type), &size) == FALSE
+                           || type != TokenElevationTypeDefault;
+        (void)CloseHandle(token);
+    } else {
+        facts.splitToken = true;
+    }
+    return facts;
 }

@@ -30,3 +30,14 @@ bool IsRunAsAdmin();
 // user runs elevated without being an administrator. Every rule that keeps the user's unelevated
 // programs from steering an elevated launcher asks this.
 bool IsElevated();
+
+// What the launcher's token says of its user, read once at the start of a run.
+struct TokenFacts {
+    bool elevated = false;      // IsElevated()
+    bool administrator = false; // IsRunAsAdmin()
+    // UAC gave the user a pair of tokens (TokenElevationType Full or Limited): the user can become
+    // an administrator. A standard user's token, and any token with UAC off, is of type Default.
+    bool splitToken = false;
+};
+
+TokenFacts readTokenFacts();

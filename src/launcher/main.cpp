@@ -4,6 +4,8 @@
 
 #include "application_start.h"
 #include "diagnostics/log.h"
+#include "installation/install_scope.h"
+#include "installation/installer.h"
 #include "installation/runtime_in_use.h"
 #include "launcher.h"
 #include "network/connection.h"
@@ -50,7 +52,7 @@ bool installedRuntimeInUse(const std::string& folder)
 
 // The service offers a newer version than is installed (or none is installed). Returns what
 // winUI returns, or 0 without a question, with the installed runtime to start.
-int offerUpdate(const ProxyChoice& proxy, bool elevated)
+int offerUpdate(const ProxyChoice& proxy, const TokenFacts& token, const ScopeDecision& scope)
 {
     const FailedInstallations failures = readFailedInstallations();
     if (failures.count > 0 && failures.version != javaVerURL) {
@@ -68,24 +70,35 @@ int offerUpdate(const ProxyChoice& proxy, bool elevated)
     UpdateLock lock(nullptr, nullptr);
     const bool ownTurn = takeUpdateTurn(lock);
     // Another launcher may have asked and installed meanwhile: what is installed now counts.
-    javaVerReg = findjavaVersionReg(elevated);
+    javaVerReg = findjavaVersionReg(token.elevated);
     if (!ownTurn || (!javaVerReg.empty() && !isNewerVersion(javaVerURL, javaVerReg))) {
         logEvent("not-offered", {{"version", javaVerURL}, {"installed-meanwhile", javaVerReg}});
         return 0;
     }
-    // The installation offered is per machine: the programs that matter run from the machine's
-    // runtime that it replaces, also where the user's own runtime is the one that starts.
-    const std::string replacedFolder = replacedRuntimeFolder();
+    // The programs that matter run from the runtime that the installation replaces: the
+    // machine's for an installation for the machine, the user's own for one for the user.
+    const std::string replacedFolder = replacedRuntimeFolder(scope.scope);
     if (!replacedFolder.empty() && installedRuntimeInUse(replacedFolder)) {
         return 0;
     }
     // A question and an installation are slow anyway; the log is open for them, and Windows
     // Installer's log goes beside it.
     openRunLog();
-    return winUI(javaVerReg.empty() ? 0 : 1, proxy, replacedFolder);
+    logEvent("offer",
+             {{"version", javaVerURL}, {"install-scope", scopeName(scope.scope)}, {"reason", scope.reason}});
+    InstallOptions options;
+    options.publishers = trustedPublishers;
+    options.administrator = token.administrator;
+    options.elevated = token.elevated;
+    options.proxy = proxy;
+    options.logFolder = openLogFolder();
+    options.runtimeFolder = replacedFolder;
+    options.runtimeInstalled = !javaVerReg.empty();
+    options.scope = scope.scope;
+    return winUI(javaVerReg.empty() ? 0 : 1, options);
 }
 
-int runLaunchSequence(const UpdatePolicy& policy)
+int runLaunchSequence(const UpdatePolicy& policy, const TokenFacts& token)
 {
     // Without its folder the application would run in whatever folder the launcher was started
     // from, loading whatever jars lie there; and there is no point in updating its runtime.
@@ -97,7 +110,7 @@ int runLaunchSequence(const UpdatePolicy& policy)
 
     // An elevated launcher reads no runtime of the user's: the user's unelevated programs can
     // change its record and folder, and the launcher would start them with its rights.
-    const bool elevated = IsElevated();
+    const bool elevated = token.elevated;
     const InstalledRuntime installed = findInstalledRuntime(elevated);
     javaVerReg = installed.version;
     logEvent("installed", {{"version", javaVerReg.empty() ? "none" : javaVerReg},
@@ -114,20 +127,28 @@ int runLaunchSequence(const UpdatePolicy& policy)
                         {"mirror", serviceUrl == apiUrl ? "no" : "yes"},
                         {"added-publishers", std::to_string(trustedPublishers.size())},
                         {"check-period-minutes",
-                         policy.checkPeriodIgnored ? "ignored" : std::to_string(policy.checkPeriodMinutes)}});
+                         policy.checkPeriodIgnored ? "ignored" : std::to_string(policy.checkPeriodMinutes)},
+                        {"install-scope", scopePolicyName(policy.installScope)}});
+    ScopeFacts scopeFacts;
+    scopeFacts.elevated = elevated;
+    scopeFacts.policy = policy.installScope;
+    scopeFacts.userRuntimeStarts = !javaVerReg.empty() && installed.scope == RuntimeScope::user;
+    scopeFacts.splitToken = token.splitToken;
+    scopeFacts.administrator = token.administrator;
+    const ScopeDecision scope = decideInstallScope(scopeFacts);
     // The start with the installed runtime is ready before the check: a check that would hold it
     // up makes it at the start deadline.
     const std::string installedDot = letToDot(javaVerReg);
     const RuntimeFolder installedRuntime =
         javaVerReg.empty() ? RuntimeFolder{} : runtimeFolderOf(installedDot, elevated);
-    ApplicationStart start{javawBelow(installedRuntime.folder), klvPath, IsRunAsAdmin()};
+    ApplicationStart start{javawBelow(installedRuntime.folder), klvPath, token.administrator};
     ProxyChoice proxy;
-    const CheckOutcome check = checkForNewerRuntime(policy, proxy, start);
+    const CheckOutcome check = checkForNewerRuntime(policy, proxy, start, scope.scope);
     if (check.deferred) {
         return recordEnd(check.started ? "application-started" : "start-failed", 0);
     }
     // Without a question, the log waits until the application has been started.
-    if (check.newer && offerUpdate(proxy, elevated) == 1) {
+    if (check.newer && offerUpdate(proxy, token, scope) == 1) {
         return recordEnd("not-started", 1);
     }
     if (javaVerDot.empty()) {
@@ -163,6 +184,7 @@ int main()
     });
     // The network is set up only where the update check needs it.
     const UpdatePolicy policy = readUpdatePolicy(apiUrl);
-    recordStart();
-    return runLaunchSequence(policy);
+    const TokenFacts token = readTokenFacts();
+    recordStart(token);
+    return runLaunchSequence(policy, token);
 }

@@ -16,6 +16,9 @@ const char* const updateCheckValue = "UpdateCheck";
 const char* const serviceUrlValue = "ReleaseServiceUrl";
 const char* const publishersValue = "TrustedPublishers";
 const char* const checkPeriodValue = "UpdateCheckPeriodMinutes";
+const char* const installScopeValue = "InstallScope";
+// "machine" and its NUL; a longer value is none of the two.
+constexpr unsigned long longestScopeBytes = 8;
 // An X.520 organisation name has at most 64 characters; a list of a few is all a mirror needs.
 constexpr std::string::size_type longestPublisher = 128;
 constexpr std::size_t mostPublishers = 16;
@@ -26,6 +29,11 @@ constexpr std::string::size_type longestServiceUrl = 2048;
 bool startsWithNoCase(const std::string& text, const std::string& prefix)
 {
     return sameIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool isNamed(HKEY key, const char* value)
+{
+    return RegQueryValueExA(key, value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 bool isPrintable(const std::string& text)
@@ -91,12 +99,12 @@ UpdatePolicy readUpdatePolicy(const std::string& compiledInUrl)
     policy.trustedPublishers =
         acceptedPublishers(readTextList(key.get(), publishersValue, longestPublisherList));
     unsigned long period = 0;
-    const bool named =
-        RegQueryValueExA(key.get(), checkPeriodValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     if (readNumber(key.get(), checkPeriodValue, period) && period <= longestCheckPeriodMinutes) {
         policy.checkPeriodMinutes = period;
     } else {
-        policy.checkPeriodIgnored = named; // of another type, or past 30 days
+        policy.checkPeriodIgnored = isNamed(key.get(), checkPeriodValue); // of another type, or past 30 days
     }
+    policy.installScope = scopePolicyOf(readText(key.get(), installScopeValue, longestScopeBytes),
+                                        isNamed(key.get(), installScopeValue));
     return policy;
 }

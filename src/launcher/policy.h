@@ -1,6 +1,9 @@
 // What administrators of a managed machine decide through Group Policy: whether the launcher
-// asks the release service at all, how often, and which service (a mirror of their own) it asks.
+// asks the release service at all, how often, which service (a mirror of their own) it asks, and
+// for whom it installs the runtime.
 #pragma once
+
+#include "installation/install_scope.h"
 
 #include <string>
 #include <vector>
@@ -14,6 +17,8 @@ struct UpdatePolicy {
     // At most one check in this many minutes per user; 0: a check at every start.
     unsigned long checkPeriodMinutes = 0;
     bool checkPeriodIgnored = false; // the policy named a period that cannot be one
+    // For whom the runtime is installed: set, every installation is the machine's or the user's.
+    ScopePolicy installScope = ScopePolicy::none;
 };
 
 // Reads HKLM\SOFTWARE\Policies\Marveth\KLV. Without the key (every unmanaged machine), or for

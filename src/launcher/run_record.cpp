@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <mutex>
+
 namespace {
 
 // GetVersionEx reports what the manifest declares; ntdll's RtlGetVersion reports the truth.
@@ -33,28 +35,31 @@ std::string windowsVersion()
 
 constexpr int languageDigits = 4;
 
+// An elevated launcher holds the log's folders while it writes; set once, by recordStart.
+bool elevatedRun = false;
+std::once_flag logOpened;
+
 } // namespace
 
-void recordStart()
+void recordStart(const TokenFacts& token)
 {
+    elevatedRun = token.elevated;
     const LANGID language = GetUserDefaultUILanguage();
     logEvent("start", {{"launcher", KLV_VERSION},
                        {"runtime-arch", builtRuntimeLine().arch},
                        {"built-in-publishers", std::to_string(builtInPublishers().size())},
                        {"windows", windowsVersion()},
-                       {"elevated", IsElevated() ? "yes" : "no"},
-                       {"administrator", IsRunAsAdmin() ? "yes" : "no"},
+                       {"elevated", token.elevated ? "yes" : "no"},
+                       {"administrator", token.administrator ? "yes" : "no"},
+                       {"split-token", token.splitToken ? "yes" : "no"},
                        {"ui-language", hexNumber(language, languageDigits)},
                        {"prompts", promptsForLanguage(language).language}});
 }
 
 void openRunLog()
 {
-    static bool opened = false;
-    if (!opened) {
-        opened = true;
-        (void)openLauncherLog(launcherLogFolder(), IsElevated());
-    }
+    // The deadline's thread and the launch sequence may both get here.
+    std::call_once(logOpened, [] { (void)openLauncherLog(launcherLogFolder(), elevatedRun); });
 }
 
 int recordEnd(const char* outcome, int exitCode)

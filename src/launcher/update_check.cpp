@@ -47,7 +47,7 @@ long long utcSecondsNow()
 }
 
 CheckFacts gatherFacts(const UpdatePolicy& policy, const RememberedCheck& remembered, long long now,
-                       bool runtimeUsable)
+                       bool runtimeUsable, RuntimeScope installScope)
 {
     CheckFacts facts;
     facts.updateCheckOn = policy.updateCheck;
@@ -67,8 +67,9 @@ CheckFacts gatherFacts(const UpdatePolicy& policy, const RememberedCheck& rememb
         const FailedInstallations failures = readFailedInstallations();
         facts.lastVersionWithdrawn =
             failures.version == remembered.version && failures.count >= mostFailedInstallations;
-        // The programs that matter run from the machine's runtime that an upgrade replaces.
-        const std::string replaced = facts.lastVersionWithdrawn ? std::string() : replacedRuntimeFolder();
+        // The programs that matter run from the runtime that an upgrade replaces.
+        const std::string replaced =
+            facts.lastVersionWithdrawn ? std::string() : replacedRuntimeFolder(installScope);
         facts.runtimeInUse =
             !replaced.empty() && findRuntimeInUse(replaced).state == RuntimeUse::State::inUse;
     }
@@ -117,11 +118,11 @@ CheckOutcome askService(const CheckFacts& facts, ProxyChoice& proxy, const Appli
 } // namespace
 
 CheckOutcome checkForNewerRuntime(const UpdatePolicy& policy, ProxyChoice& proxy,
-                                  const ApplicationStart& installed)
+                                  const ApplicationStart& installed, RuntimeScope installScope)
 {
     const long long now = utcSecondsNow();
     const RememberedCheck remembered = policy.updateCheck ? readRememberedCheck() : RememberedCheck{};
-    const CheckFacts facts = gatherFacts(policy, remembered, now, !installed.javaPath.empty());
+    const CheckFacts facts = gatherFacts(policy, remembered, now, !installed.javaPath.empty(), installScope);
     const CheckDecision decision = decideUpdateCheck(facts);
     switch (decision.action) {
     case CheckAction::skipPolicy:

@@ -19,6 +19,7 @@ struct CheckOutcome {
 // and its download follow the service's answer of now. proxy is the run's decision wherever a
 // download may follow. installed is the start with the installed runtime (javaPath empty when
 // none is usable): where the check would hold the start up, that start is made at the start
-// deadline, and the rest of the check runs after it.
+// deadline, and the rest of the check runs after it. installScope is for whom an installation
+// would be: a question may follow only where the runtime it replaces is not in use.
 CheckOutcome checkForNewerRuntime(const UpdatePolicy& policy, ProxyChoice& proxy,
-                                  const ApplicationStart& installed);
+                                  const ApplicationStart& installed, RuntimeScope installScope);

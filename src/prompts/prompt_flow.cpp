@@ -73,7 +73,7 @@ LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(hHook, nCode, wParam, lParam);
 }
 
-int winUI(const int& state, const ProxyChoice& proxy, const std::string& installedFolder)
+int winUI(const int& state, const InstallOptions& options)
 {
     installAttentionHook();
     const PromptSet& prompts = userPrompts();
@@ -95,9 +95,7 @@ int winUI(const int& state, const ProxyChoice& proxy, const std::string& install
     DownloadProgress progress = openDownloadProgress(prompts, javaVerURL);
     const DownloadObserver observer{showDownloadProgress, showDownloadWait, downloadNotCancelled,
                                     stepAsideForInstaller, &progress};
-    const UpdateResult result = callJavaAPI(javaVerURL, serviceUrl, observer,
-                                            {trustedPublishers, IsRunAsAdmin(), IsElevated(), proxy,
-                                             openLogFolder(), installedFolder, state != 0});
+    const UpdateResult result = callJavaAPI(javaVerURL, serviceUrl, observer, options);
     // The one place where the window goes, whatever the outcome.
     progress.window.reset();
     if (SUCCEEDED(com)) {

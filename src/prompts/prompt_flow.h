@@ -2,7 +2,7 @@
 // and the error messages; every message box flashes until it is answered.
 #pragma once
 
-#include "network/proxy_settings.h"
+#include "installation/installer.h"
 
 #include <windows.h>
 
@@ -15,11 +15,10 @@ extern HHOOK hHook;
 LRESULT CALLBACK CBTProc(int nCode, WPARAM wParam, LPARAM lParam);
 
 // Asks whether to install the newest runtime: state 0 means none is installed, any other
-// value that another version is available; the installation replaces the machine's runtime in
-// installedFolder (empty when the machine has none); the download goes through proxy, the run's
-// choice. Returns 0 with javaVerDot set to the
-// runtime to start, or 1 when the program must end.
-int winUI(const int& state, const ProxyChoice& proxy, const std::string& installedFolder);
+// value that another version is available; on a yes, installs it as options say (for whom, the
+// runtime it replaces, the run's proxy and rights). Returns 0 with javaVerDot set to the runtime
+// to start, or 1 when the program must end.
+int winUI(const int& state, const InstallOptions& options);
 
 // Beeps and shows the noRunJava message: there is no runtime to start. Returns 1, the exit code.
 int reportNoRuntime();

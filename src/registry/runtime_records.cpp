@@ -84,8 +84,12 @@ InstalledRuntime findInstalledRuntime(bool elevated)
     return {dotToLet(choice.dotted), choice.scope, choice.userLeftOut ? user : std::string()};
 }
 
-std::string replacedRuntimeFolder()
+std::string replacedRuntimeFolder(RuntimeScope scope)
 {
+    if (scope == RuntimeScope::user) {
+        const std::string user = highestUserRuntime(true);
+        return user.empty() ? std::string() : userFolder(user);
+    }
     const std::string machine = highestMachineRuntime();
     return machine.empty() ? std::string() : machineFolder(machine);
 }

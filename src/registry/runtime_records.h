@@ -26,10 +26,11 @@ struct RuntimeFolder {
     RuntimeScope scope = RuntimeScope::machine;
 };
 
-// The folder of the runtime that an upgrade replaces: the installation offered is per machine, so
-// it is the machine's highest runtime of the line, whichever runtime starts. Empty when the
-// machine has none (or its record cannot be read).
-std::string replacedRuntimeFolder();
+// The folder of the runtime that an installation for scope replaces: Windows Installer upgrades
+// only a product of the same place, so it is the machine's highest runtime of the line for an
+// installation for the machine, and the user's (whose javaw.exe is of the line) for one for the
+// user, whichever runtime starts. Empty when that place has none (or its record cannot be read).
+std::string replacedRuntimeFolder(RuntimeScope scope);
 
 // The folder of the runtime of version dotted, from the place whose record findInstalledRuntime
 // would choose: the machine's, or (not elevated) the user's whose javaw.exe is of the line.

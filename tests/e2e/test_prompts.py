@@ -37,9 +37,9 @@ class UpdateScenario(scenario.Scenario):
         self.assertEqual([call for call in run.shell_calls if call.file.endswith("javaw.exe")], [])
         self.assertIsNone(self.prefix.javaw_record(wait_seconds=1))
 
-    def assertInstallerRan(self, run, ran):
-        """Windows Installer from the system folder was asked to install the downloaded package,
-        or nothing was."""
+    def assertInstallerRan(self, run, ran, for_user=False):
+        """Windows Installer from the system folder was asked to install the downloaded package
+        (for the machine, or for the user alone), or nothing was."""
         installers = installer_runs(run)
         if not ran:
             self.assertEqual(installers, [])
@@ -52,7 +52,7 @@ class UpdateScenario(scenario.Scenario):
         self.assertEqual(call.file.lower(), r"c:\windows\system32\msiexec.exe")
         self.assertRegex(call.parameters, r'^/i "C:\\users\\[^\\]+\\Downloads\\' + re.escape(self.saved_as)
                          + re.escape(self.offered) + r'\.msi" REBOOT=ReallySuppress MSIRESTARTMANAGERCONTROL=DisableShutdown '
-                         r'/l\*v "C:\\users\\[^\\]+\\AppData'
+                         + ("ALLUSERS=2 MSIINSTALLPERUSER=1 " if for_user else "") + r'/l\*v "C:\\users\\[^\\]+\\AppData'
                          r'\\Local\\Marveth\\KLV\\msiexec-' + re.escape(self.offered) + r'\.log"$')
         self.assertEqual(call.directory, "")
 
@@ -82,6 +82,20 @@ class SixtyFourBitLine(UpdateScenario):
         self.assertStarted(run, r"C:\Program Files\Eclipse Adoptium\jre-8.0.492.9-hotspot" + "\\")
         self.assertEqual(self.service.requests[0], ("HEAD", rig.API_PATHS["x64"]))
         self.assertRegex(self.prefix.launcher_log(), r" start launcher=\S+ runtime-arch=x64 built-in-publishers=2 ")
+
+    def test_the_policy_user_installs_for_the_user_alone(self):
+        """Wine's msiexec ignores MSIINSTALLPERUSER and installs for the machine all the same:
+        the command line shows the request, and the runtime installed starts."""
+        self.prefix.set_policy(InstallScope="User")
+        self.offer_installer()
+        run = self.prefix.run_launcher(answers=["yes"], launcher=rig.LAUNCHER_X64)
+        self.assertBoxes(run, ["noJava"])
+        self.assertEqual(run.exit_code, 0)
+        self.assertInstallerRan(run, True, for_user=True)
+        self.assertStarted(run, r"C:\Program Files\Eclipse Adoptium\jre-8.0.492.9-hotspot" + "\\")
+        log = self.prefix.launcher_log()
+        self.assertRegex(log, r" policy .* install-scope=user\r\n")
+        self.assertIn(" offer version=8u492b09 install-scope=user reason=policy\r\n", log)
 
     def test_a_32_bit_runtime_is_not_this_lines_runtime(self):
         self.offer_installer()
