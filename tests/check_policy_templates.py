@@ -40,7 +40,7 @@ class PolicyTemplates(unittest.TestCase):
         admx_text = (POLICY / "klv-launcher.admx").read_text(encoding="utf-8")
         strings = set(re.findall(r"\$\(string\.(\w+)\)", admx_text))
         presentations = set(re.findall(r"\$\(presentation\.(\w+)\)", admx_text))
-        for language in ("en-US", "de-DE"):
+        for language in ("en-US", "de-DE", "es-ES", "fr-FR", "nl-NL"):
             adml = ET.parse(POLICY / language / "klv-launcher.adml").getroot()
             self.assertEqual({s.get("id") for s in adml.iterfind(".//p:string", NS)}, strings, language)
             self.assertEqual({p.get("id") for p in adml.iterfind(".//p:presentation", NS)}, presentations, language)
