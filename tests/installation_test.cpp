@@ -8,6 +8,7 @@
 #include "installation/install_scope.h"
 #include "installation/installation_events.h"
 #include "installation/installer_codes.h"
+#include "installation/refusal_policy.h"
 #include "installation/runtime_in_use.h"
 #include "installation/trusted_publisher.h"
 
@@ -111,15 +112,21 @@ TEST(InstallerExitCode, EachCodeHasOneOutcome)
         std::optional<UpdateResult> refusal;
         const char* why; // nullptr: not refused
         bool counts;
+        const char* named; // the signer the refusal names
     } refusals[] = {
-        {"a signer not trusted", signatureRefusal(true, signer, false), "publisher", true},
-        // No signature, a file cut short, a root or a clock not trusted, wintrust.dll not loaded.
-        {"not verified", signatureRefusal(false, signer, false), "signature", false},
-        {"verified, the signer unread", signatureRefusal(true, "", false), "signature", false},
-        {"a trusted signer", signatureRefusal(true, signer, true), nullptr, false},
-        {"another version", packageVersionRefusal("8.0.422.5", false), "package version", true},
-        {"no version read", packageVersionRefusal("", false), "package version unreadable", false},
-        {"the offered version", packageVersionRefusal("8.0.472.8", true), nullptr, false},
+        {"a signer not trusted", signatureRefusal(true, signer, false), "publisher", true,
+         "Other Signing Corp"},
+        // No signature, a file cut short, a root or a clock not trusted, wintrust.dll not loaded:
+        // the certificate's name is whatever its maker wrote.
+        {"not verified", signatureRefusal(false, "Eclipse.org Foundation, Inc.", false), "signature", false,
+         ""},
+        {"verified, the signer unread", signatureRefusal(true, "", false), "signature", false, ""},
+        {"a trusted signer", signatureRefusal(true, signer, true), nullptr, false, ""},
+        {"another version", packageVersionRefusal("8.0.422.5", false, true), "package version", true, ""},
+        {"no version read", packageVersionRefusal("", false, true), "package version unreadable", true, ""},
+        {"msi.dll not loaded", packageVersionRefusal("", false, false), "package version unreadable", false,
+         ""},
+        {"the offered version", packageVersionRefusal("8.0.472.8", true, true), nullptr, false, ""},
     };
     for (const auto& row : refusals) {
         ASSERT_EQ(row.refusal.has_value(), row.why != nullptr) << row.row;
@@ -127,13 +134,60 @@ TEST(InstallerExitCode, EachCodeHasOneOutcome)
             EXPECT_EQ(row.refusal->outcome, UpdateOutcome::refused) << row.row;
             EXPECT_STREQ(row.refusal->why, row.why) << row.row;
             EXPECT_EQ(countsAsFailedInstallation(*row.refusal), row.counts) << row.row;
+            EXPECT_EQ(failedWithoutThePackagesFault(*row.refusal), !row.counts) << row.row;
+            EXPECT_EQ(row.refusal->signer, row.named) << row.row;
         }
+    }
+    EXPECT_TRUE(failedWithoutThePackagesFault({UpdateOutcome::failed, "download", false, 0}));
+    for (const UpdateOutcome outcome : {UpdateOutcome::cancelled, UpdateOutcome::declined,
+                                        UpdateOutcome::installerBusy, UpdateOutcome::runtimeInUse}) {
+        EXPECT_FALSE(failedWithoutThePackagesFault({outcome, "", false, 0})) << outcomeName(outcome);
+    }
+    // Only an OLE compound file can be a Windows Installer package.
+    for (const auto& [start, package] : std::initializer_list<std::pair<std::string, bool>>{
+             {std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8), true},
+             {std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1\x00\x00", 10), true},
+             {std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A", 7), false},
+             {"<!DOCTYPE html>", false},
+             {"", false},
+             {"MZ\x90\x00", false}}) {
+        EXPECT_EQ(isWindowsInstallerPackage(start), package) << start.size();
     }
     EXPECT_FALSE(countsAsFailedInstallation({UpdateOutcome::failed, "download", false, 0}));
     EXPECT_FALSE(countsAsFailedInstallation({UpdateOutcome::installerBusy, "gave up waiting", false, 0}));
     EXPECT_FALSE(countsAsFailedInstallation({UpdateOutcome::runtimeInUse, "runtime in use", false, 0}));
     EXPECT_STREQ(installerExitMeaning(1618), "another installation is in progress");
     EXPECT_STREQ(installerExitMeaning(12345), "failed");
+}
+
+TEST(RefusalPolicy, AVersionIsWithdrawnAfterTwoFailedInstallationsOrRestsADayAfterThreeFailedAttempts)
+{
+    constexpr long long now = 1796800000;
+    constexpr long long day = 24 * 3600;
+    const std::string v = "8u482b08";
+    // The record (version, failed installations, last exit code, failed attempts, the last one's
+    // time) and whether a runtime is installed.
+    const struct {
+        const char* row;
+        FailedInstallations record;
+        bool runtime;
+        bool withdrawn;
+    } cases[] = {
+        {"nothing", {}, true, false},
+        {"one failed installation", {v, 1, 1603}, true, false},
+        {"two", {v, 2, 1603}, true, true},
+        {"two, no runtime", {v, 2, 1603}, false, false},
+        {"two of another version", {"8u472b08", 2, 1603}, true, false},
+        {"two failed attempts", {v, 0, 0, 2, now - 60}, true, false},
+        {"three", {v, 0, 0, 3, now - 60}, true, true},
+        {"three, no runtime", {v, 0, 0, 3, now - 60}, false, false},
+        {"three, almost a day ago", {v, 0, 0, 3, now - day + 1}, true, true},
+        {"three, a day ago", {v, 0, 0, 3, now - day}, true, false},
+        {"three, ahead of the clock", {v, 0, 0, 3, now + 60}, true, false},
+    };
+    for (const auto& row : cases) {
+        EXPECT_EQ(versionWithdrawn(row.record, v, row.runtime, now), row.withdrawn) << row.row;
+    }
 }
 
 TEST(InstallScope, TheMachineUnlessTheUserCannotBecomeAnAdministratorOrPolicyOrUpgradeSaysOtherwise)
@@ -212,6 +266,10 @@ TEST(InstallationEvents, WhatWentWrongAndWhatWasInstalledReachTheEventLog)
          {"8u492b09", "user"}},
         {"a signer not trusted", {publisher, v, "", false, 1, true}, {1001}, refused},
         {"no signature", {*signatureRefusal(false, "", false), v}, {1001}, {v, "signature", "none"}},
+        {"a name on an unverified certificate",
+         {*signatureRefusal(false, "Eclipse.org Foundation, Inc.", false), v},
+         {1001},
+         {v, "signature", "none"}},
         {"Windows Installer failed", {failed, v, "", false, 1, true}, {1002}, kept},
         {"failed again: withdrawn", {failed, v, "", false, 2, true}, {1002, 1003}, kept},
         {"refused again: withdrawn", {publisher, v, "", false, 2, true}, {1001, 1003}, refused},

@@ -3,6 +3,8 @@
 #include "diagnostics/event_catalog.h"
 #include "launcher/launcher.h"
 #include "launcher/policy.h"
+#include "launcher/start_deadline.h"
+#include "launcher/update_lock.h"
 #include "platform/late_libraries.h"
 #include "platform/launch_paths.h"
 
@@ -16,6 +18,7 @@
 #include "klv-events.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <utility>
 
@@ -79,6 +82,77 @@ TEST(Elevation, AnAdministratorOrAnElevatedTokenIsElevated)
     CloseHandle(processToken);
     EXPECT_TRUE(IsRunAsAdmin());
     EXPECT_TRUE(IsElevated());
+}
+
+namespace {
+
+// What the deadline's thread did, through the actions it was given.
+struct Recorded {
+    LONG starts = 0;
+    bool startSucceeds = true;
+};
+
+bool recordStart(void* context)
+{
+    auto* recorded = static_cast<Recorded*>(context);
+    InterlockedIncrement(&recorded->starts);
+    return recorded->startSucceeds;
+}
+
+bool realTurn(void* /*context*/)
+{
+    return anotherLauncherUpdates();
+}
+
+} // namespace
+
+// The answer and the deadline race for the one start: whichever comes first has it, and the
+// application is started at most once, never while another launcher updates the runtime.
+TEST(StartDeadline, WhicheverComesFirstHasTheStartAndAnotherLaunchersUpdateHoldsItBack)
+{
+    const auto now = std::chrono::steady_clock::now();
+    const auto later = now + std::chrono::seconds(30);
+    using End = DeadlineStartEnd;
+    const struct {
+        const char* row;
+        Deadline deadline;
+        bool turnHeld; // this test holds the session's update lock, as another launcher would
+        bool startSucceeds;
+        bool answerFirst;
+        End end;
+        LONG starts;
+    } cases[] = {
+        {"an answer before the deadline", later, false, true, true, End::failed, 0},
+        {"an answer before the deadline, a turn held", later, true, true, true, End::failed, 0},
+        {"the deadline already past", now, false, true, false, End::started, 1},
+        {"a start that the shell refused", now, false, false, false, End::failed, 1},
+        {"another launcher's turn held", now, true, true, false, End::yieldedToUpdate, 0},
+    };
+    for (const auto& row : cases) {
+        UpdateLock lock(nullptr, nullptr);
+        if (row.turnHeld) {
+            ASSERT_TRUE(takeUpdateTurn(lock)) << row.row;
+        }
+        Recorded recorded{0, row.startSucceeds};
+        DeadlineStartHandle watch = armStartDeadline({recordStart, realTurn, &recorded}, row.deadline);
+        ASSERT_TRUE(watch) << row.row;
+        EXPECT_EQ(takeStartBeforeDeadline(watch.get()), row.answerFirst) << row.row;
+        if (!row.answerFirst) {
+            EXPECT_EQ(waitForDeadlineStart(*watch), row.end) << row.row;
+        }
+        watch.reset();
+        EXPECT_EQ(recorded.starts, row.starts) << row.row;
+    }
+    // Without a thread the answer always has the start.
+    EXPECT_TRUE(takeStartBeforeDeadline(nullptr));
+    // An early end (the launcher leaves before its deadline): nothing is started, then or later.
+    Recorded recorded;
+    DeadlineStartHandle watch =
+        armStartDeadline({recordStart, realTurn, &recorded}, now + std::chrono::milliseconds(200));
+    ASSERT_TRUE(watch);
+    watch.reset();
+    Sleep(400);
+    EXPECT_EQ(recorded.starts, 0);
 }
 
 TEST(LaunchPaths, OnlyAbsoluteFoldersAreStartedFrom)

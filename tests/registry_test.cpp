@@ -1,5 +1,6 @@
 // The registry readers against the real registry of a scratch Wine prefix. Each test writes
 // the records it needs and removes the runtime records again.
+#include "registry/check_record.h"
 #include "registry/install_failures.h"
 #include "registry/registry.h"
 #include "registry/runtime_records.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -182,6 +184,25 @@ TEST_F(RegistryReaders, TheRecordOfFailedInstallationsTrustsNothingOdd)
     EXPECT_EQ(read.lastExitCode, 1625UL);
     recordFailedInstallation("8u442b06", 1603); // another version starts again
     EXPECT_EQ(readFailedInstallations().count, 1UL);
+    // Attempts that failed without the package's fault are counted beside, with their time, and
+    // keep the count of failed installations.
+    EXPECT_EQ(recordFailedAttempt("8u442b06", 1796800000), 1UL);
+    EXPECT_EQ(recordFailedAttempt("8u442b06", 1796800060), 2UL);
+    read = readFailedInstallations();
+    EXPECT_EQ(read.count, 1UL);
+    EXPECT_EQ(read.failedAttempts, 2UL);
+    EXPECT_EQ(read.lastAttemptAt, 1796800060LL);
+    EXPECT_EQ(recordFailedAttempt("8u452b09", 1796800120), 1UL); // another version starts again
+    EXPECT_EQ(readFailedInstallations().count, 0UL);
+    EXPECT_EQ(recordFailedInstallation("8u452b09", 1603), 1UL);
+    EXPECT_EQ(readFailedInstallations().failedAttempts, 1UL);
+    recordFailedInstallation("8u462b09", 1603); // and its attempts with it
+    EXPECT_EQ(readFailedInstallations().failedAttempts, 0UL);
+    // Whose check was late is one value: the service itself.
+    rememberLateCheck("https://api.adoptium.net/x86", true);
+    EXPECT_EQ(readRememberedCheck().lateService, "https://api.adoptium.net/x86");
+    rememberLateCheck("https://api.adoptium.net/x86", false);
+    EXPECT_EQ(readRememberedCheck().lateService, "");
     const struct {
         const char* name;
         DWORD type;
@@ -195,6 +216,21 @@ TEST_F(RegistryReaders, TheRecordOfFailedInstallationsTrustsNothingOdd)
         {"FailedVersion", REG_DWORD, std::string("\x02\0\0\0", 4)},
         {"FailedExitCode", REG_SZ, withNul("1603")},
     };
+    // An attempt's count or time of another kind counts no attempts.
+    for (const auto& [name, type, data] : std::initializer_list<std::tuple<const char*, DWORD, std::string>>{
+             {"FailedAttempts", REG_SZ, withNul("3")},
+             {"FailedAttemptTime", REG_DWORD, std::string("\x01\0\0\0", 4)}}) {
+        recordFailedAttempt("8u432b06", 1796800000);
+        HKEY key = nullptr;
+        ASSERT_EQ(
+            RegCreateKeyExA(HKEY_CURRENT_USER, record, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+        RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size()));
+        RegCloseKey(key);
+        EXPECT_EQ(readFailedInstallations().failedAttempts, 0UL) << name;
+        clearFailedInstallations();
+    }
     for (const auto& row : bad) {
         recordFailedInstallation("8u432b06", 1603);
         HKEY key = nullptr;

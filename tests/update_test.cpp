@@ -350,23 +350,66 @@ TEST(CheckSchedule, TheStartWaitsForTheWholeCheckOnlyWhereNothingCouldStartOrAQu
     constexpr long long t = now - 60;
     using A = CheckAction;
     using W = StartWait;
-    // The facts as in the table above; then the check on, the runtime usable, the runtime in use.
+    // A usable runtime, this service remembered with an answer newer than the installed one.
+    const CheckFacts newer{.runtimeInstalled = true,
+                           .now = now,
+                           .lastCheck = t,
+                           .lastVersion = v,
+                           .lastVersionNewer = true,
+                           .service = s,
+                           .lastService = s};
+    CheckFacts usable{.runtimeInstalled = true, .now = now, .service = s};
+    const auto with = [](CheckFacts facts, auto change) {
+        change(facts);
+        return facts;
+    };
     const struct {
         const char* row;
         CheckFacts facts;
         CheckAction action;
         StartWait wait;
     } cases[] = {
-        {"a usable runtime", {0, true, now, 0, "", 0, false, false, s, ""}, A::check, W::deadline},
-        {"no runtime", {0, false, now, 0, "", 0, false, false, s, "", true, false}, A::check, W::wholeCheck},
-        {"no javaw", {0, true, now, 0, "", 0, false, false, s, "", true, false}, A::check, W::wholeCheck},
-        {"newer", {0, true, now, t, v, 0, true, false, s, s}, A::check, W::wholeCheck},
-        {"newer, a period", {60, true, now, t, v, 0, true, false, s, s}, A::check, W::wholeCheck},
-        {"newer, withdrawn", {0, true, now, t, v, 0, true, true, s, s}, A::check, W::deadline},
-        {"in use", {0, true, now, t, v, 0, true, false, s, s, true, true, true}, A::check, W::deadline},
-        {"newer, another service", {0, true, now, t, v, 0, true, false, s, m}, A::check, W::deadline},
-        {"within the period", {60, true, now, t, v, 0, false, false, s, s}, A::skipPeriod, W::none},
-        {"switched off", {60, true, now, t, v, 0, true, false, s, s, false}, A::skipPolicy, W::none},
+        {"a usable runtime", usable, A::check, W::deadline},
+        {"no runtime", with(usable, [](CheckFacts& f) { f.runtimeInstalled = false; }), A::check,
+         W::wholeCheck},
+        {"no javaw", with(usable, [](CheckFacts& f) { f.runtimeUsable = false; }), A::check, W::wholeCheck},
+        {"newer", newer, A::check, W::wholeCheck},
+        {"newer, a period", with(newer, [](CheckFacts& f) { f.periodMinutes = 60; }), A::check,
+         W::wholeCheck},
+        {"newer, withdrawn", with(newer, [](CheckFacts& f) { f.lastVersionWithdrawn = true; }), A::check,
+         W::deadline},
+        {"in use", with(newer, [](CheckFacts& f) { f.runtimeInUse = true; }), A::check, W::deadline},
+        {"newer, another service", with(newer, [&](CheckFacts& f) { f.lastService = m; }), A::check,
+         W::deadline},
+        {"within the period",
+         with(newer, [](CheckFacts& f) { f.periodMinutes = 60, f.lastVersionNewer = false; }), A::skipPeriod,
+         W::none},
+        {"switched off", with(newer, [](CheckFacts& f) { f.updateCheckOn = false; }), A::skipPolicy, W::none},
+        // The last check of this service was late: where the deadline would apply, no wait at all.
+        {"late", with(usable, [&](CheckFacts& f) { f.lateService = s; }), A::check, W::atOnce},
+        {"late, another service's", with(usable, [&](CheckFacts& f) { f.lateService = m; }), A::check,
+         W::deadline},
+        {"late, no runtime",
+         with(usable, [&](CheckFacts& f) { f.lateService = s, f.runtimeInstalled = false; }), A::check,
+         W::wholeCheck},
+        {"late, no javaw", with(usable, [&](CheckFacts& f) { f.lateService = s, f.runtimeUsable = false; }),
+         A::check, W::wholeCheck},
+        {"late, newer", with(newer, [&](CheckFacts& f) { f.lateService = s; }), A::check, W::wholeCheck},
+        {"late, newer, in use", with(newer, [&](CheckFacts& f) { f.lateService = s, f.runtimeInUse = true; }),
+         A::check, W::atOnce},
+        {"late, newer, withdrawn",
+         with(newer, [&](CheckFacts& f) { f.lateService = s, f.lastVersionWithdrawn = true; }), A::check,
+         W::atOnce},
+        {"late, within the period",
+         with(newer,
+              [&](CheckFacts& f) { f.lateService = s, f.periodMinutes = 60, f.lastVersionNewer = false; }),
+         A::skipPeriod, W::none},
+        {"late, switched off",
+         with(usable, [&](CheckFacts& f) { f.lateService = s, f.updateCheckOn = false; }), A::skipPolicy,
+         W::none},
+        {"late, the service's wait",
+         with(usable, [&](CheckFacts& f) { f.lateService = s, f.lastService = s, f.notBefore = now + 60; }),
+         A::skipServiceWait, W::none},
     };
     for (const auto& row : cases) {
         const CheckDecision decision = decideUpdateCheck(row.facts);
@@ -380,6 +423,12 @@ TEST(CheckSchedule, TheStartWaitsForTheWholeCheckOnlyWhereNothingCouldStartOrAQu
     EXPECT_TRUE(rememberAnswer(cases[0].facts, true));
     EXPECT_TRUE(rememberAnswer(cases[3].facts, false));
     EXPECT_FALSE(rememberAnswer(cases[7].facts, false));
+    // A check that ends after the deadline was late, whether or not its start waited for it; one
+    // in time clears what the last one left.
+    for (const auto& [after, late] : std::initializer_list<std::pair<long long, bool>>{
+             {0, false}, {999, false}, {1000, false}, {1001, true}, {7200, true}}) {
+        EXPECT_EQ(missedStartDeadline(after, 1000), late) << after;
+    }
     // A service that could not be reached is reported at most once a day.
     for (const auto& [last, reported] : std::initializer_list<std::pair<long long, bool>>{
              {0, true}, {now - 3600, false}, {now - 86399, false}, {now - 86400, true}, {now + 60, true}}) {

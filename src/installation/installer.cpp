@@ -11,8 +11,10 @@
 #include "package_trust.h"
 #include "platform/files.h"
 #include "platform/hex_text.h"
+#include "platform/process_clock.h"
 #include "platform/wide_text.h"
 #include "protected_folder.h"
+#include "refusal_policy.h"
 #include "registry/check_record.h"
 #include "registry/install_failures.h"
 #include "registry/registry.h"
@@ -52,7 +54,17 @@ bool userGoesOn(const DownloadObserver& observer)
 
 UpdateResult ended(UpdateOutcome outcome, const char* why)
 {
-    return {outcome, why, false, 0};
+    return {.outcome = outcome, .why = why};
+}
+
+// The package's first bytes, read through the handle that holds it.
+std::string packageStart(HANDLE package)
+{
+    char bytes[8] = {};
+    DWORD read = 0;
+    OVERLAPPED fromTheStart{};
+    return ReadFile(package, bytes, sizeof(bytes), &read, &fromTheStart) != FALSE ? std::string(bytes, read)
+                                                                                  : std::string();
 }
 
 // Only a package that its publisher signed, of the version that was offered, is run: a
@@ -66,6 +78,11 @@ std::optional<UpdateResult> reasonNotToRun(HANDLE package, const std::string& pa
     if (!userGoesOn(observer)) {
         return ended(UpdateOutcome::cancelled, "cancelled");
     }
+    // A proxy's page or an error document is no package at all, whatever it would say of itself.
+    if (!isWindowsInstallerPackage(packageStart(package))) {
+        logEvent("package", {{"verdict", "refused"}, {"why", "not-a-package"}});
+        return ended(UpdateOutcome::refused, "not-a-package");
+    }
     const PackageSignature signature = readPackageSignature(package, packagePath);
     auto signatureRefused = signatureRefusal(signature.verifies, signature.organisation,
                                              isTrustedPublisher(signature.organisation, publishers));
@@ -78,8 +95,10 @@ std::optional<UpdateResult> reasonNotToRun(HANDLE package, const std::string& pa
     if (!userGoesOn(observer)) {
         return ended(UpdateOutcome::cancelled, "cancelled");
     }
-    const std::string productVersion = packageProductVersion(packagePath);
-    auto versionRefused = packageVersionRefusal(productVersion, packageIsVersion(productVersion, version));
+    bool readerLoaded = false;
+    const std::string productVersion = packageProductVersion(packagePath, readerLoaded);
+    auto versionRefused =
+        packageVersionRefusal(productVersion, packageIsVersion(productVersion, version), readerLoaded);
     logEvent("package-version", {{"product-version", productVersion.empty() ? "unreadable" : productVersion},
                                  {"offered", version},
                                  {"verdict", versionRefused ? "refused" : "accepted"}});
@@ -173,9 +192,14 @@ UpdateResult callJavaAPI(std::string& version, const std::string& apiUrl, const 
                  {{"version", version},
                   {"count", facts.failures > 0 ? std::to_string(facts.failures) : "not-stored"},
                   {"why", result.why}});
-    } else if (result.outcome == UpdateOutcome::refused) {
-        // A failed attempt this time; the next start offers the version again.
-        logEvent("refusal-not-counted", {{"version", version}, {"why", result.why}});
+    } else if (failedWithoutThePackagesFault(result)) {
+        // A failed attempt this time; the next start offers the version again, unless such
+        // attempts keep failing.
+        const unsigned long attempts = recordFailedAttempt(version, utcSecondsNow());
+        logEvent(result.outcome == UpdateOutcome::refused ? "refusal-not-counted" : "failed-attempt",
+                 {{"version", version},
+                  {"why", result.why},
+                  {"attempts", attempts > 0 ? std::to_string(attempts) : "not-stored"}});
     } else if (result.outcome == UpdateOutcome::installed) {
         clearFailedInstallations();
         const InstalledRuntime installed = findInstalledRuntime(options.elevated);

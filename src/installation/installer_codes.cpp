@@ -76,29 +76,3 @@ const char* outcomeName(UpdateOutcome outcome)
     }
     return "failed";
 }
-
-bool countsAsFailedInstallation(const UpdateResult& result)
-{
-    return (result.outcome == UpdateOutcome::failed && result.installerRan)
-           || (result.outcome == UpdateOutcome::refused && result.packageAtFault);
-}
-
-std::optional<UpdateResult> signatureRefusal(bool verifies, const std::string& signer, bool trusted)
-{
-    if (verifies && trusted) {
-        return std::nullopt;
-    }
-    // A signer is named only where the signature verified and its certificate could be read.
-    const bool signerRead = verifies && !signer.empty();
-    return UpdateResult{
-        UpdateOutcome::refused, signerRead ? "publisher" : "signature", false, 0, signerRead, signer};
-}
-
-std::optional<UpdateResult> packageVersionRefusal(const std::string& productVersion, bool offered)
-{
-    if (offered) {
-        return std::nullopt;
-    }
-    return productVersion.empty() ? UpdateResult{UpdateOutcome::refused, "package version unreadable"}
-                                  : UpdateResult{UpdateOutcome::refused, "package version", false, 0, true};
-}

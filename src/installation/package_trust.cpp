@@ -66,7 +66,7 @@ PackageSignature readPackageSignature(HANDLE file, const std::string& path)
     return signature;
 }
 
-std::string packageProductVersion(const std::string& path)
+std::string packageProductVersion(const std::string& path, bool& readerLoaded)
 {
     const LibraryHandle msi = loadSystemLibrary("msi.dll");
     const auto openDatabase = libraryFunction<decltype(&MsiOpenDatabaseW)>(msi, "MsiOpenDatabaseW");
@@ -77,8 +77,10 @@ std::string packageProductVersion(const std::string& path)
     const auto close = libraryFunction<decltype(&MsiCloseHandle)>(msi, "MsiCloseHandle");
     if (openDatabase == nullptr || openView == nullptr || execute == nullptr || fetch == nullptr
         || getString == nullptr || close == nullptr) {
+        readerLoaded = false;
         return {};
     }
+    readerLoaded = true;
     const auto closer = [close](const MSIHANDLE* handle) {
         if (*handle != 0) {
             (void)close(*handle);

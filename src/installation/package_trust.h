@@ -16,5 +16,6 @@ struct PackageSignature {
 PackageSignature readPackageSignature(HANDLE file, const std::string& path);
 
 // The package's own ProductVersion from its Property table (read-only, through Windows
-// Installer's database functions); empty when it cannot be read.
-std::string packageProductVersion(const std::string& path);
+// Installer's database functions); empty when it cannot be read. readerLoaded says whether those
+// functions could be loaded at all: where they were, an unreadable version is the package's own.
+std::string packageProductVersion(const std::string& path, bool& readerLoaded);

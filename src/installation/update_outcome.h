@@ -2,7 +2,6 @@
 // flow, the record of failed installations and the log read. No platform header.
 #pragma once
 
-#include <optional>
 #include <string>
 
 enum class UpdateOutcome {
@@ -25,24 +24,9 @@ struct UpdateResult {
     // signed package at all, cut short) or this machine (a root it does not trust, a wrong clock,
     // a DLL or a file that could not be read).
     bool packageAtFault = false;
-    std::string signer{};       // refused: the signer's organisation, where it could be read
+    std::string signer{};       // refused: the signer's organisation, where its signature verified
     std::string installerLog{}; // Windows Installer's log, kept after its failure; empty: none
 };
 
 // The outcome's name in the log: "installed", "declined", ...
 const char* outcomeName(UpdateOutcome outcome);
-
-// True when the result is a failed installation that counts against its version: Windows
-// Installer ran and failed, or the package itself was refused (packageAtFault). A busy Windows
-// Installer, a failed or cancelled download, and any other refusal never count.
-bool countsAsFailedInstallation(const UpdateResult& result);
-
-// The refusal that the package's signature leads to, none where it passes: why "signature" where
-// it does not verify or could not be checked at all; why "publisher", the package's own fault,
-// where it verifies and names a signer (signer, its organisation) that is not trusted.
-std::optional<UpdateResult> signatureRefusal(bool verifies, const std::string& signer, bool trusted);
-
-// The refusal that the package's own ProductVersion (empty: it could not be read) leads to, none
-// where it is the offered version (offered): why "package version", the package's own fault,
-// where it was read and is another; why "package version unreadable" where it could not be read.
-std::optional<UpdateResult> packageVersionRefusal(const std::string& productVersion, bool offered);

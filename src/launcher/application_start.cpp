@@ -1,6 +1,7 @@
 // Starts javaw.exe with the application's class path, never waiting for it.
 #include "application_start.h"
 
+#include "diagnostics/event_log.h"
 #include "diagnostics/log.h"
 #include "platform/system_library.h"
 
@@ -35,7 +36,7 @@ bool startApplication(const ApplicationStart& start)
     // at every start. The update stage has left its single-threaded apartment by now, so the
     // thread is free to join this one.
     const HRESULT com = enterComApartment(COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE);
-    // A refused or failed start is the shell's to report; the launcher's job ends here.
+    // The shell shows its own message for a start it cannot make.
     const bool started = ShellExecuteExA(&sei) != FALSE;
     const DWORD error = started ? ERROR_SUCCESS : GetLastError();
     if (SUCCEEDED(com)) {
@@ -45,5 +46,11 @@ bool startApplication(const ApplicationStart& start)
                                    {"verb", sei.lpVerb},
                                    {"result", started ? "ok" : "failed"},
                                    {"error", std::to_string(error)}});
+    // A file gone or no program, or AppLocker or a Software Restriction Policy (1260): fleets
+    // look for exactly this, and a start at the deadline has no one else to report it.
+    if (!started) {
+        reportEvent(
+            applicationNotStarted("the shell could not start javaw.exe, error " + std::to_string(error)));
+    }
     return started;
 }

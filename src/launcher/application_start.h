@@ -10,6 +10,7 @@ struct ApplicationStart {
     bool administrator = false; // the launcher runs as an administrator, and passes that on ("runas")
 };
 
-// Asks the shell to start the application and logs what it answered; true when it started.
+// Asks the shell to start the application and logs what it answered; true when it started. A
+// start the shell could not make goes into the Event Log with the shell's error code.
 // Any thread may call it: it enters COM's multi-threaded apartment for the call.
 bool startApplication(const ApplicationStart& start);

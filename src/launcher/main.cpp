@@ -3,23 +3,27 @@
 #include <winsock2.h> // libcurl's header, through the connection's, needs it before windows.h
 
 #include "application_start.h"
+#include "checked_start.h"
+#include "diagnostics/event_log.h"
 #include "diagnostics/log.h"
 #include "installation/install_scope.h"
 #include "installation/installer.h"
+#include "installation/refusal_policy.h"
 #include "installation/runtime_in_use.h"
 #include "launcher.h"
 #include "network/connection.h"
 #include "network/proxy_choice.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/late_libraries.h"
 #include "platform/launch_paths.h"
+#include "platform/process_clock.h"
 #include "policy.h"
 #include "prompts/prompt_flow.h"
 #include "registry/install_failures.h"
 #include "registry/registry.h"
 #include "registry/runtime_records.h"
 #include "run_record.h"
-#include "update_check.h"
 #include "update_lock.h"
 #include "versions/versions.h"
 
@@ -55,16 +59,24 @@ bool installedRuntimeInUse(const std::string& folder)
 int offerUpdate(const ProxyChoice& proxy, const TokenFacts& token, const ScopeDecision& scope)
 {
     const FailedInstallations failures = readFailedInstallations();
-    if (failures.count > 0 && failures.version != javaVerURL) {
+    if (!failures.version.empty() && failures.version != javaVerURL) {
         clearFailedInstallations(); // another version is offered now: it gets its chances
     }
     // A version that failed to install again and again (a user who is no administrator, a
-    // machine that refuses it) is not offered at every start; without a runtime there is
-    // nothing else to start, so then the question still comes.
-    if (!javaVerReg.empty() && failures.version == javaVerURL && failures.count >= mostFailedInstallations) {
+    // machine that refuses it), or whose download keeps failing, is not offered at every start;
+    // without a runtime there is nothing else to start, so then the question still comes.
+    if (versionWithdrawn(failures, javaVerURL, !javaVerReg.empty(), utcSecondsNow())) {
         logEvent("not-offered", {{"version", javaVerURL},
                                  {"failed-installations", std::to_string(failures.count)},
-                                 {"last-exit-code", std::to_string(failures.lastExitCode)}});
+                                 {"last-exit-code", std::to_string(failures.lastExitCode)},
+                                 {"failed-attempts", std::to_string(failures.failedAttempts)}});
+        return 0;
+    }
+    // The programs that matter run from the runtime that the installation replaces: the
+    // machine's for an installation for the machine, the user's own for one for the user. Looked
+    // at before the turn, which may mean waiting behind another launcher's open question.
+    std::string replacedFolder = replacedRuntimeFolder(scope.scope);
+    if (!replacedFolder.empty() && installedRuntimeInUse(replacedFolder)) {
         return 0;
     }
     UpdateLock lock(nullptr, nullptr);
@@ -75,12 +87,7 @@ int offerUpdate(const ProxyChoice& proxy, const TokenFacts& token, const ScopeDe
         logEvent("not-offered", {{"version", javaVerURL}, {"installed-meanwhile", javaVerReg}});
         return 0;
     }
-    // The programs that matter run from the runtime that the installation replaces: the
-    // machine's for an installation for the machine, the user's own for one for the user.
-    const std::string replacedFolder = replacedRuntimeFolder(scope.scope);
-    if (!replacedFolder.empty() && installedRuntimeInUse(replacedFolder)) {
-        return 0;
-    }
+    replacedFolder = replacedRuntimeFolder(scope.scope);
     // A question and an installation are slow anyway; the log is open for them, and Windows
     // Installer's log goes beside it.
     openRunLog();
@@ -96,6 +103,28 @@ int offerUpdate(const ProxyChoice& proxy, const TokenFacts& token, const ScopeDe
     options.runtimeInstalled = !javaVerReg.empty();
     options.scope = scope.scope;
     return winUI(javaVerReg.empty() ? 0 : 1, options);
+}
+
+// What the check leaves for the Event Log is written once the application has started (or
+// cannot): writing it may take a moment that the start should not wait for.
+void reportAfterStart(const CheckOutcome& check)
+{
+    if (check.unreachable) {
+        reportEvent(*check.unreachable);
+    }
+}
+
+// Another launcher was updating the runtime at the start deadline: its turn is waited for, as a
+// whole check would, and the runtime installed now is compared with the service's answer.
+bool afterAnotherUpdate(bool elevated)
+{
+    UpdateLock lock(nullptr, nullptr);
+    (void)takeUpdateTurn(lock);
+    lock.reset();
+    javaVerReg = findjavaVersionReg(elevated);
+    logEvent("installed",
+             {{"version", javaVerReg.empty() ? "none" : javaVerReg}, {"after", "another-update"}});
+    return !javaVerURL.empty() && isNewerVersion(javaVerURL, javaVerReg);
 }
 
 int runLaunchSequence(const UpdatePolicy& policy, const TokenFacts& token)
@@ -143,12 +172,19 @@ int runLaunchSequence(const UpdatePolicy& policy, const TokenFacts& token)
         javaVerReg.empty() ? RuntimeFolder{} : runtimeFolderOf(installedDot, elevated);
     ApplicationStart start{javawBelow(installedRuntime.folder), klvPath, token.administrator};
     ProxyChoice proxy;
-    const CheckOutcome check = checkForNewerRuntime(policy, proxy, start, scope.scope);
-    if (check.deferred) {
-        return recordEnd(check.started ? "application-started" : "start-failed", 0);
+    const CheckPlan plan = planUpdateCheck(policy, isExistingFile(start.javaPath), scope.scope);
+    const CheckOutcome check = checkAroundStart(plan, proxy, start);
+    if (check.end == CheckEnd::started || check.end == CheckEnd::notStarted) {
+        reportAfterStart(check);
+        return recordEnd(check.end == CheckEnd::started ? "application-started" : "start-failed", 0);
+    }
+    bool newer = check.end == CheckEnd::newer;
+    if (check.end == CheckEnd::anotherUpdate) {
+        newer = afterAnotherUpdate(elevated);
     }
     // Without a question, the log waits until the application has been started.
-    if (check.newer && offerUpdate(proxy, token, scope) == 1) {
+    if (newer && offerUpdate(proxy, token, scope) == 1) {
+        reportAfterStart(check);
         return recordEnd("not-started", 1);
     }
     if (javaVerDot.empty()) {
@@ -167,9 +203,12 @@ int runLaunchSequence(const UpdatePolicy& policy, const TokenFacts& token)
                          {"scope", scopeName(runtime.scope)},
                          {"usable", start.javaPath.empty() ? "no" : "yes"}});
     if (start.javaPath.empty()) {
+        reportAfterStart(check);
         return recordEnd("no-runtime", reportNoRuntime());
     }
-    return recordEnd(startApplication(start) ? "application-started" : "start-failed", 0);
+    const bool started = startApplication(start);
+    reportAfterStart(check);
+    return recordEnd(started ? "application-started" : "start-failed", 0);
 }
 
 } // namespace

@@ -1,9 +1,6 @@
 // The thread that starts the application when the update check is late.
 #include "start_deadline.h"
 
-#include "diagnostics/log.h"
-#include "platform/process_clock.h"
-
 #include <windows.h>
 
 namespace {
@@ -15,12 +12,13 @@ constexpr unsigned long longestWaitMilliseconds = 60000;
 } // namespace
 
 struct DeadlineStart {
-    ApplicationStart start;
+    DeadlineActions actions;
     Deadline deadline;
     HANDLE answeredEvent = nullptr; // set when the check answered in time
     HANDLE thread = nullptr;
     LONG state = pending; // moved once, by whichever of the two comes first
-    bool started = false; // written by the thread before it ends, read after it has ended
+    // Written by the thread before it ends, read after it has ended.
+    DeadlineStartEnd end = DeadlineStartEnd::failed;
     // The launcher's thread and the deadline's each hold the record: an answer in time does not
     // wait for the other thread to end (under Wine a new thread takes milliseconds to run at all).
     LONG holders = 1;
@@ -45,8 +43,15 @@ DWORD WINAPI startAtDeadline(void* parameter)
             == WAIT_TIMEOUT
         // The answer may have come in the same instant.
         && InterlockedCompareExchange(&watch->state, deadlinePassed, pending) == pending) {
-        logEvent("update-check deferred", {{"ms", std::to_string(millisecondsSinceProcessStart())}});
-        watch->started = startApplication(watch->start);
+        const DeadlineActions& actions = watch->actions;
+        // Another launcher is downloading or installing: a start now would run from a folder
+        // about to be replaced, or make that launcher drop its installation as in use.
+        if (actions.updateUnderWay != nullptr && actions.updateUnderWay(actions.context)) {
+            watch->end = DeadlineStartEnd::yieldedToUpdate;
+        } else {
+            watch->end =
+                actions.start(actions.context) ? DeadlineStartEnd::started : DeadlineStartEnd::failed;
+        }
     }
     letGo(watch);
     return 0;
@@ -71,9 +76,9 @@ void endDeadlineStart(DeadlineStart* watch)
     letGo(watch);
 }
 
-DeadlineStartHandle armStartDeadline(const ApplicationStart& start, Deadline deadline)
+DeadlineStartHandle armStartDeadline(const DeadlineActions& actions, Deadline deadline)
 {
-    DeadlineStartHandle watch(new DeadlineStart{start, deadline}, &endDeadlineStart);
+    DeadlineStartHandle watch(new DeadlineStart{actions, deadline}, &endDeadlineStart);
     watch->answeredEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (watch->answeredEvent == nullptr) {
         return {nullptr, &endDeadlineStart};
@@ -87,17 +92,24 @@ DeadlineStartHandle armStartDeadline(const ApplicationStart& start, Deadline dea
     return watch;
 }
 
-bool answeredBeforeDeadline(DeadlineStart& watch)
+bool takeStartBeforeDeadline(DeadlineStart* watch)
 {
-    if (InterlockedCompareExchange(&watch.state, answered, pending) != pending) {
+    if (watch == nullptr) {
+        return true;
+    }
+    // Past the deadline the start is the thread's, however late it runs.
+    if (millisecondsUntil(watch->deadline, longestWaitMilliseconds) == 0) {
         return false;
     }
-    (void)SetEvent(watch.answeredEvent);
+    if (InterlockedCompareExchange(&watch->state, answered, pending) != pending) {
+        return false;
+    }
+    (void)SetEvent(watch->answeredEvent);
     return true;
 }
 
-bool startedAtDeadline(DeadlineStart& watch)
+DeadlineStartEnd waitForDeadlineStart(DeadlineStart& watch)
 {
     (void)WaitForSingleObject(watch.thread, INFINITE);
-    return watch.started;
+    return watch.end;
 }

@@ -47,3 +47,17 @@ bool takeUpdateTurn(UpdateLock& lock)
     lock = UpdateLock(mutex, &closeOnly);
     return false;
 }
+
+bool anotherLauncherUpdates()
+{
+    HANDLE mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, updateMutexName);
+    if (mutex == nullptr) {
+        return false; // none made: no launcher is updating
+    }
+    const DWORD state = WaitForSingleObject(mutex, 0);
+    if (state == WAIT_OBJECT_0 || state == WAIT_ABANDONED) {
+        (void)ReleaseMutex(mutex);
+    }
+    (void)CloseHandle(mutex);
+    return state == WAIT_TIMEOUT;
+}

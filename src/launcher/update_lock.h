@@ -13,3 +13,8 @@ using UpdateLock = std::unique_ptr<void, void (*)(HANDLE)>;
 // it (crashed or killed). False when another launcher finished its update meanwhile: what it
 // installed is in the registry now. The lock is released when lock goes.
 bool takeUpdateTurn(UpdateLock& lock);
+
+// True while another launcher of the session holds the update lock (asking, downloading or
+// installing). The lock is taken for a moment to ask, and given back at once; without the right to
+// give it back (an elevated launcher made it), the launcher does not ask, and says false.
+bool anotherLauncherUpdates();

@@ -8,6 +8,9 @@
 // True when path names an existing folder (or a link to one).
 bool isFolder(const std::string& path);
 
+// True when path names an existing file that is no folder.
+bool isExistingFile(const std::string& path);
+
 // The user's temporary folder, with its trailing backslash; empty when unknown.
 std::string temporaryFolder();
 

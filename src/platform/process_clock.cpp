@@ -40,3 +40,13 @@ Deadline afterProcessStart(long long spanMilliseconds)
     const long long left = age < spanMilliseconds ? spanMilliseconds - age : 0;
     return std::chrono::steady_clock::now() + std::chrono::milliseconds(left);
 }
+
+long long utcSecondsNow()
+{
+    constexpr unsigned long long ticksPerSecond = 10000000ULL;
+    constexpr unsigned long long unixEpochTicks = 116444736000000000ULL; // FILETIME counts from 1601
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = static_cast<unsigned long long>(ticksOf(now));
+    return ticks < unixEpochTicks ? 0 : static_cast<long long>((ticks - unixEpochTicks) / ticksPerSecond);
+}

@@ -4,9 +4,13 @@
 
 #include "wait_time.h"
 
-// The point on the steady clock that lies span milliseconds after the process was created; now
-// when that has passed, or when the creation time cannot be read.
+// The point on the steady clock that lies span milliseconds after the process was created: now
+// when that has passed; span milliseconds from now when the creation time cannot be read, so that
+// a process that cannot tell its age never gives its deadline away.
 Deadline afterProcessStart(long long spanMilliseconds);
 
 // The whole milliseconds since the process was created (0 when that cannot be read).
 long long millisecondsSinceProcessStart();
+
+// The system's clock in whole seconds since 1970, UTC (0 before then).
+long long utcSecondsNow();

@@ -7,8 +7,6 @@
 
 #include <windows.h>
 
-#include <climits>
-
 namespace {
 
 const char* const checkedAtValue = "LastCheckTime";
@@ -16,28 +14,12 @@ const char* const versionValue = "LastCheckVersion";
 const char* const notBeforeValue = "CheckNotBefore";
 const char* const serviceValue = "LastCheckService";
 const char* const unreachableValue = "UnreachableReported";
+// One value, written whole or not at all: the service itself says whose check was late.
+const char* const lateServiceValue = "LateCheckService";
 // Letter-form versions are short; anything longer is not one.
 constexpr unsigned long longestVersionBytes = 32;
 // A service URL has at most 2,048 characters, and its NUL.
 constexpr unsigned long longestServiceBytes = 2049;
-
-long long readTime(HKEY key, const char* name)
-{
-    unsigned long long time = 0;
-    DWORD size = sizeof(time);
-    DWORD type = REG_NONE;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(&time), &size) != ERROR_SUCCESS
-        || type != REG_QWORD || size != sizeof(time) || time > static_cast<unsigned long long>(LLONG_MAX)) {
-        return 0;
-    }
-    return static_cast<long long>(time);
-}
-
-void writeTime(HKEY key, const char* name, long long time)
-{
-    const auto data = static_cast<unsigned long long>(time);
-    (void)RegSetValueExA(key, name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
-}
 
 } // namespace
 
@@ -55,6 +37,7 @@ RememberedCheck readRememberedCheck()
     }
     record.notBefore = readTime(key.get(), notBeforeValue);
     record.service = readText(key.get(), serviceValue, longestServiceBytes);
+    record.lateService = readText(key.get(), lateServiceValue, longestServiceBytes);
     return record;
 }
 
@@ -68,7 +51,7 @@ void rememberCheck(long long checkedAt, const std::string& version, const std::s
         return;
     }
     (void)RegDeleteValueA(key.get(), serviceValue);
-    writeTime(key.get(), checkedAtValue, checkedAt);
+    (void)writeTime(key.get(), checkedAtValue, checkedAt);
     writeText(key.get(), versionValue, version);
     (void)RegDeleteValueA(key.get(), notBeforeValue);
     writeText(key.get(), serviceValue, service);
@@ -82,14 +65,27 @@ void rememberServiceWait(long long notBefore, const std::string& service)
     }
     // One record for one service: another service's answer must not pass for this one's.
     if (readText(key.get(), serviceValue, longestServiceBytes) == service) {
-        writeTime(key.get(), notBeforeValue, notBefore);
+        (void)writeTime(key.get(), notBeforeValue, notBefore);
         return;
     }
     (void)RegDeleteValueA(key.get(), serviceValue);
     (void)RegDeleteValueA(key.get(), checkedAtValue);
     (void)RegDeleteValueA(key.get(), versionValue);
-    writeTime(key.get(), notBeforeValue, notBefore);
+    (void)writeTime(key.get(), notBeforeValue, notBefore);
     writeText(key.get(), serviceValue, service);
+}
+
+void rememberLateCheck(const std::string& service, bool late)
+{
+    const RegistryKey key = openLauncherStateForWriting();
+    if (!key) {
+        return;
+    }
+    if (late) {
+        writeText(key.get(), lateServiceValue, service);
+    } else {
+        (void)RegDeleteValueA(key.get(), lateServiceValue);
+    }
 }
 
 long long readUnreachableReported()
@@ -102,7 +98,7 @@ void rememberUnreachableReported(long long reportedAt)
 {
     const RegistryKey key = openLauncherStateForWriting();
     if (key) {
-        writeTime(key.get(), unreachableValue, reportedAt);
+        (void)writeTime(key.get(), unreachableValue, reportedAt);
     }
 }
 

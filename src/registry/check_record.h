@@ -11,6 +11,8 @@ struct RememberedCheck {
     std::string version;     // the letter-form version it named, or what was installed since
     long long notBefore = 0; // the service asked its clients not to ask again before then
     std::string service;     // the service URL that both came from; empty: unknown
+    // The service whose last check missed the start deadline; empty: none did.
+    std::string lateService;
 };
 
 // The record, each part empty (0) when it is missing or holds anything but what the launcher
@@ -22,6 +24,10 @@ void rememberCheck(long long checkedAt, const std::string& version, const std::s
 
 // service asked to wait until notBefore. What another service answered before is forgotten.
 void rememberServiceWait(long long notBefore, const std::string& service);
+
+// Whether the last check of service missed the start deadline: remembered where it did, forgotten
+// where it answered in time.
+void rememberLateCheck(const std::string& service, bool late);
 
 // When the launcher last wrote into the Event Log that the service could not be reached; 0: never.
 long long readUnreachableReported();

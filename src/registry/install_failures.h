@@ -9,6 +9,10 @@ struct FailedInstallations {
     std::string version;     // the letter-form version whose installation failed
     unsigned long count = 0; // how many times in a row
     unsigned long lastExitCode = 0;
+    // Attempts at the same version that failed without the package's fault (a download, a
+    // package that was none), and when the last one ended (seconds since 1970, UTC).
+    unsigned long failedAttempts = 0;
+    long long lastAttemptAt = 0;
 };
 
 // After this many failed installations of one version, it is no longer offered while a runtime
@@ -22,6 +26,10 @@ FailedInstallations readFailedInstallations();
 // Counts one more failed installation of version, starting again for another version; returns
 // the count stored, or 0 when the record could not be written.
 unsigned long recordFailedInstallation(const std::string& version, unsigned long exitCode);
+
+// Counts one more attempt at version that failed without the package's fault, at now, starting
+// again for another version; returns the count stored, or 0 when it could not be written.
+unsigned long recordFailedAttempt(const std::string& version, long long now);
 
 // Forgets every failed installation: one has succeeded, or the service offers another version.
 void clearFailedInstallations();

@@ -24,6 +24,13 @@ bool writeText(HKEY key, const std::string& value, const std::string& text);
 // A REG_DWORD value; false (number untouched) when it is missing or of another type or size.
 bool readNumber(HKEY key, const std::string& value, unsigned long& number);
 
+// A time (whole seconds since 1970, UTC) stored as a REG_QWORD; 0 when it is missing, of another
+// type or size, or past the largest time.
+long long readTime(HKEY key, const char* value);
+
+// Writes time as the REG_QWORD value; false when it could not be written.
+bool writeTime(HKEY key, const char* value, long long time);
+
 // The entries of a REG_MULTI_SZ value of at most maxBytes, without empty ones; empty for any
 // other type or longer data.
 std::vector<std::string> readTextList(HKEY key, const std::string& value, unsigned long maxBytes);

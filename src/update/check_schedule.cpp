@@ -55,11 +55,19 @@ CheckDecision decideUpdateCheck(const CheckFacts& facts)
     CheckDecision decision = scheduleCheck(facts);
     if (decision.action == CheckAction::check) {
         const bool questionMayFollow = rememberedNewer(facts) && !facts.runtimeInUse;
-        decision.wait = !facts.runtimeInstalled || !facts.runtimeUsable || questionMayFollow
-                            ? StartWait::wholeCheck
-                            : StartWait::deadline;
+        const bool lateLastTime = !facts.lateService.empty() && facts.lateService == facts.service;
+        if (!facts.runtimeInstalled || !facts.runtimeUsable || questionMayFollow) {
+            decision.wait = StartWait::wholeCheck;
+        } else {
+            decision.wait = lateLastTime ? StartWait::atOnce : StartWait::deadline;
+        }
     }
     return decision;
+}
+
+bool missedStartDeadline(long long answeredAfterMilliseconds, long long deadlineMilliseconds)
+{
+    return answeredAfterMilliseconds > deadlineMilliseconds;
 }
 
 bool rememberAnswer(const CheckFacts& facts, bool deferred)

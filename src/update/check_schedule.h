@@ -17,7 +17,7 @@ struct CheckFacts {
     bool runtimeInstalled = false;   // without a runtime there is nothing else to start
     long long now = 0;
     long long lastCheck = 0;       // when the last answered check was made; 0: none remembered
-    std::string lastVersion;       // what the service named then (or what was installed since)
+    std::string lastVersion{};     // what the service named then (or what was installed since)
     long long notBefore = 0;       // the service's wait runs until then; 0: none
     bool lastVersionNewer = false; // lastVersion is newer than the installed runtime
     // lastVersion failed to install too often to be offered again.
@@ -30,6 +30,9 @@ struct CheckFacts {
     bool runtimeUsable = true;
     // A program runs from the installed runtime: no upgrade could be offered this start.
     bool runtimeInUse = false;
+    // The service whose last check missed its start deadline (the application started without its
+    // answer); empty: none, or the last check answered in time.
+    std::string lateService{};
 };
 
 enum class CheckAction {
@@ -44,6 +47,7 @@ enum class StartWait {
     none,       // no check: nothing to wait for
     deadline,   // until the start deadline at most; a later answer is only remembered
     wholeCheck, // the check's whole budget: a question may follow its answer
+    atOnce,     // not at all: this service's last check was late, so the check runs after the start
 };
 
 struct CheckDecision {
@@ -60,8 +64,15 @@ struct CheckDecision {
 // A check holds the start up to the start deadline only, unless nothing could start without it
 // (no usable runtime) or a question may follow it at once: the remembered answer of this service
 // is newer than the installed runtime, still offered, and the runtime is not in use. So a network
-// that answers late gets its question one start later.
+// that answers late gets its question one start later. Where the deadline would apply and the
+// last check of this service missed it, the start does not wait at all: a network that was too
+// slow then most likely is now, and the check behind the start tells whether it still is.
 CheckDecision decideUpdateCheck(const CheckFacts& facts);
+
+// Whether a check that ended answeredAfterMilliseconds after its launcher's start missed the start
+// deadline of deadlineMilliseconds, whether or not that start waited for it: the next start of
+// the same service then does not wait.
+bool missedStartDeadline(long long answeredAfterMilliseconds, long long deadlineMilliseconds);
 
 // Whether a check's answer is remembered: within a period it stands for the service's answers; an
 // answer that came after the application had started (deferred) is the next start's question;
