@@ -1,6 +1,7 @@
 """The launch sequence end to end: which runtime the launcher starts, how, and when it asks
 nothing at all."""
 
+import re
 import subprocess
 import unittest
 
@@ -50,7 +51,7 @@ class UpdateCheckSchedule(LaunchScenario):
     def test_a_start_within_the_period_asks_nothing(self):
         self.prefix.set_policy(UpdateCheckPeriodMinutes=60)
         log = self.start_twice()
-        self.assertRegex(log, r" policy .* check-period-minutes=60\r\n")
+        self.assertRegex(log, r" policy .* check-period-minutes=60 install-scope=none\r\n")
         self.assertRegex(log, r" update-check skipped=period last=\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ "
                               r"version=8u472b08\r\n")
         # A remembered answer newer than the installed runtime: the service is asked first, and
@@ -66,24 +67,35 @@ class UpdateCheckSchedule(LaunchScenario):
                                                      r" question asked=newJava offered=8u482b08 ")
 
     def test_a_late_answer_is_the_next_starts_question(self):
-        """The service answers after 3 s: the first start starts the application at its deadline,
-        asks nothing and remembers the answer; the second start waits for the check and asks."""
+        """The service answers after 3 s: the first start starts the application at its deadline;
+        the second, against a service still late, starts it at once and remembers the answer; the
+        third waits for the check and asks."""
         folder = self.prefix.install_runtime("8.0.462.7")
-        self.service.probe_delay = 3
+        self.service.probe_delay, self.service.version = 3, "8u462b07"
         first = self.prefix.run_launcher()
         self.assertEqual(first.boxes, [])
         self.assertStartedApplication(first, folder)
         self.assertEqual(len(self.service.probe_answered), 1)
         self.assertLess(self.prefix.record.stat().st_mtime, self.service.probe_answered[0])
         self.assertRegex(self.prefix.launcher_log(),
-                         r"(?s) update-check deferred ms=\d+\r\n.* start-application .* result=ok .*"
-                         r" newest version=8u472b08 verdict=newer\r\n.* update-check answered-after-start=8u472b08\r\n"
+                         r"(?s) update-check deferred=deadline ms=\d+\r\n.* start-application .* result=ok .*"
+                         r' newest version=8u462b07 verdict="not newer"\r\n.* update-check answered-after-start=8u462b07 late=yes\r\n'
                          r".* end outcome=application-started exit-code=0\r\n$")
+        # Still late: no wait for the deadline at all.
         self.prefix.record.unlink()
-        second = self.prefix.run_launcher(answers=["no"])
-        self.assertEqual([box.caption for box in second.boxes], [TEXTS["en"]["newJava"][0]])
+        self.service.version = "8u472b08"
+        second = self.prefix.run_launcher()
+        self.assertEqual(second.boxes, [])
         self.assertStartedApplication(second, folder)
-        self.assertGreater(self.prefix.record.stat().st_mtime, self.service.probe_answered[1])
+        self.assertLess(self.prefix.record.stat().st_mtime, self.service.probe_answered[1])
+        deferred = self.prefix.launcher_log().rsplit(" start launcher=", 1)[1]
+        self.assertLess(int(re.search(r" update-check deferred=late-last-time ms=(\d+)\r\n", deferred)[1]), 1000)
+        self.assertIn(" update-check answered-after-start=8u472b08 late=yes\r\n", deferred)
+        self.prefix.record.unlink()
+        third = self.prefix.run_launcher(answers=["no"])
+        self.assertEqual([box.caption for box in third.boxes], [TEXTS["en"]["newJava"][0]])
+        self.assertStartedApplication(third, folder)
+        self.assertGreater(self.prefix.record.stat().st_mtime, self.service.probe_answered[2])
 
     def test_a_services_wait_is_obeyed(self):
         self.service.probe, self.service.probe_status = "status", 503
@@ -133,7 +145,11 @@ class NoVersionFromTheService(LaunchScenario):
         run = self.prefix.run_launcher(timeout=60)
         self.assertEqual(run.boxes, [])
         self.assertStartedApplication(run, folder)
-        # The probe's whole budget is 7 s.
+        # The application started at the deadline, a second after the launcher; the probe's whole
+        # budget is 7 s.
+        started = int(re.search(r" update-check deferred=deadline ms=(\d+)\r\n", self.prefix.launcher_log())[1])
+        self.assertGreaterEqual(started, 1000)
+        self.assertLess(started, 2000)
         self.assertGreater(run.seconds, 6)
         self.assertLess(run.seconds, 15)
 
