@@ -23,6 +23,7 @@ PAIRS = int(os.environ.get("KLV_BENCH_PAIRS", "100"))  # KLV_BENCH_ONLY=startup,
 FLOOR_STARTUP = rig.BUILD_DIR / "bench" / "floor-startup.exe"
 FLOOR_SHELL_START = rig.BUILD_DIR / "bench" / "floor-shell-start.exe"
 FLOOR_DOWNLOAD = rig.BUILD_DIR / "bench" / "floor-download.exe"
+LAUNCHER_STATE = r"HKEY_CURRENT_USER\Software\Marveth\KLV\Launcher"
 RELEASE = Path(os.environ.get("KLV_RELEASE_EXE", rig.BUILD_DIR.parent / "windows" / "klv-launcher.exe"))
 MIB = 1024 * 1024
 rows = []
@@ -162,8 +163,9 @@ def until_application(prefix, command):
 def worst_case(prefix):
     """A service that never answers and an address that drops every packet: the application starts at
     the start deadline (a second after the launcher's own start), and the check goes on behind it
-    for its whole budget. The floor is a program that only starts javaw.exe through the shell, as the
-    launcher does at the deadline, measured the same way (until javaw.exe has written its record) in the
+    for its whole budget; the next start, which remembers that check as late, starts the application
+    at once. The floor is a program that only starts javaw.exe through the shell, as the launcher
+    does at the deadline, measured the same way (until javaw.exe has written its record) in the
     same run: what the application's start itself costs."""
     folder = prefix.install_runtime("8.0.472.8")
     port = rig.SERVICE_PORT + 20
@@ -173,11 +175,15 @@ def worst_case(prefix):
         running = peer()
         try:
             prefix.set_policy(ReleaseServiceUrl=f"http://127.0.0.1:{port}{rig.API_PATH}")
-            applications, wholes, floors = [], [], []
+            applications, wholes, floors, seconds = [], [], [], []
             for _ in range(runs):
+                # A first start, with nothing remembered of a late check.
+                prefix.wine("reg", "delete", LAUNCHER_STATE, "/v", "LateCheckService", "/f",
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 application, whole = until_application(prefix, [str(rig.LAUNCHER)])
                 applications.append(application)
                 wholes.append(whole)
+                seconds.append(until_application(prefix, [str(rig.LAUNCHER)])[0])
                 floors.append(until_application(prefix, [str(FLOOR_SHELL_START), *application_start(folder)])[0])
         finally:
             running.close()
@@ -185,6 +191,9 @@ def worst_case(prefix):
         limit = 1 + 1.3 * floor
         row(f"with {name}: launcher's start to javaw.exe's ({runs} runs)", application, floor, None,
             f"<= 1 s + 1.3 x floor = {limit:.2f} s", application <= limit, "s")
+        second = statistics.median(seconds)
+        row(f"with {name}, late last time: launcher's start to javaw.exe's ({runs} runs)", second, floor,
+            second / floor, "<= 1.3 x floor", second <= 1.3 * floor, "s")
         whole = statistics.median(wholes)
         row(f"with {name}: the launcher's whole run (the check behind the start)", whole, None, None, "<= 8 s",
             whole <= 8, "s")

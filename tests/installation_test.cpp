@@ -381,12 +381,32 @@ TEST(WindowsInstaller, TheBoundOnWaitingForItsTurnCountsOnlyTheWaits)
     }
 }
 
-TEST(ProtectedFolder, IsOwnedByTheAdministrators)
+TEST(ProtectedFolder, IsTheAdministratorsOrHighAboveTheUsersUnelevatedPrograms)
 {
-    const SecurityDescriptor descriptor = administratorsFolderSecurity();
+    // An elevated launcher that is no administrator: its own folder, labelled High, no write-up.
+    // (Wine stores no descriptor on disk; what it can show is that the folder is made with it.)
+    const SecurityDescriptor labelled = protectedFolderSecurity(false);
+    ASSERT_TRUE(labelled);
+    BOOL present = FALSE;
+    BOOL defaulted = TRUE;
+    PACL sacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorSacl(labelled.get(), &present, &sacl, &defaulted));
+    ASSERT_TRUE(present && sacl != nullptr);
+    void* ace = nullptr;
+    ASSERT_TRUE(GetAce(sacl, 0, &ace));
+    const auto* label = static_cast<const SYSTEM_MANDATORY_LABEL_ACE*>(ace);
+    EXPECT_EQ(label->Header.AceType, SYSTEM_MANDATORY_LABEL_ACE_TYPE);
+    EXPECT_EQ(label->Mask, static_cast<ACCESS_MASK>(SYSTEM_MANDATORY_LABEL_NO_WRITE_UP));
+    EXPECT_EQ(*GetSidSubAuthority(const_cast<DWORD*>(&label->SidStart), 0),
+              static_cast<DWORD>(SECURITY_MANDATORY_HIGH_RID));
+    const std::string folder = createProtectedFolder(false);
+    ASSERT_FALSE(folder.empty());
+    EXPECT_TRUE(RemoveDirectoryA(folder.c_str()));
+
+    const SecurityDescriptor descriptor = protectedFolderSecurity(true);
     ASSERT_TRUE(descriptor);
     PSID owner = nullptr;
-    BOOL defaulted = TRUE;
+    defaulted = TRUE;
     ASSERT_TRUE(GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted));
     ASSERT_NE(owner, nullptr);
     EXPECT_FALSE(defaulted);

@@ -116,7 +116,7 @@ std::string keepInstallerLog(const UpdateResult& result, const std::string& writ
     std::string kept;
     if (result.installerRan && result.outcome != UpdateOutcome::installed
         && GetFileAttributesA(written.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        kept = options.administrator ? copyInstallerLog(written, options.logFolder, version) : written;
+        kept = options.elevated ? copyInstallerLog(written, options.logFolder, version) : written;
     }
     if (kept != written) {
         (void)DeleteFileA(written.c_str());
@@ -146,7 +146,7 @@ UpdateResult installPackage(std::string& packagePath, const std::string& apiUrl,
         result = *refusal;
     } else {
         const std::string installerLog =
-            installerLogPath(options.administrator ? ownFolder : options.logFolder, version);
+            installerLogPath(options.elevated ? ownFolder : options.logFolder, version);
         result = runInstaller(packagePath, installerLog, observer, options.runtimeFolder, options.scope);
         result.installerLog = keepInstallerLog(result, installerLog, options, version);
     }
@@ -169,15 +169,15 @@ UpdateResult callJavaAPI(std::string& version, const std::string& apiUrl, const 
 {
     // An elevated launcher that wrote into a folder of the user's could be turned, by a link
     // planted there, into a tool that truncates or deletes any file of the machine.
-    const std::string ownFolder = options.administrator ? createAdministratorsFolder() : std::string();
-    if (options.administrator) {
+    const std::string ownFolder =
+        options.elevated ? createProtectedFolder(options.administrator) : std::string();
+    if (options.elevated) {
         logEvent("download-folder", {{"folder", ownFolder.empty() ? "none" : ownFolder}});
     }
     // The caller passes the probed version, so the file is named after the installer it holds.
     std::string packagePath =
-        options.administrator
-            ? (ownFolder.empty() ? std::string() : ownFolder + "\\" + installerFileName(version))
-            : packagePathFor(version);
+        options.elevated ? (ownFolder.empty() ? std::string() : ownFolder + "\\" + installerFileName(version))
+                         : packagePathFor(version);
     UpdateResult result = packagePath.empty()
                               ? ended(UpdateOutcome::failed, "no download folder")
                               : installPackage(packagePath, apiUrl, version, ownFolder, observer, options);

@@ -13,11 +13,12 @@
 struct InstallOptions {
     // Organisations whose signature is accepted besides the runtime's publisher.
     std::vector<std::string> publishers;
-    // The launcher runs with administrator rights: the package and Windows Installer's log are
-    // then written where only administrators can write, never into a folder of the user's. (An
-    // elevated launcher that is no administrator cannot make a folder owned by the Administrators.)
+    // The launcher runs with administrator rights: its own folder for the package and Windows
+    // Installer's log belongs to the Administrators.
     bool administrator = false;
-    // The launcher runs elevated: the runtime installed is read back from the machine's records only.
+    // The launcher runs elevated: the package and Windows Installer's log are written into a folder
+    // of its own that the user's unelevated programs cannot write, never into a folder of the
+    // user's; the runtime installed is read back from the machine's records only.
     bool elevated = false;
     // The proxy of the run, as the update check decided it.
     ProxyChoice proxy;
@@ -35,7 +36,7 @@ struct InstallOptions {
 };
 
 // Downloads the installer from apiUrl (following its redirects) into the user's Downloads
-// folder (or the temporary folder; for an elevated launcher, a new folder of its own in
+// folder (or the temporary folder; for an elevated launcher, a new protected folder of its own in
 // %ProgramData%) under a name made from version, the probed version, and runs it through
 // Windows Installer when it is signed by the runtime's publisher (or one of the options'
 // publishers) and is that version; waits for it and deletes the file (and the folder it made)

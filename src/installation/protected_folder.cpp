@@ -1,5 +1,5 @@
 // The folder of an elevated launcher's own: the download and Windows Installer's log go there,
-// never into a folder of the user's.
+// never into a folder of the user's, where the user's unelevated programs could plant links.
 #include "protected_folder.h"
 
 #include "platform/files.h"
@@ -20,25 +20,30 @@ namespace {
 // control, passed on to what is created inside; protected, so that nothing is inherited from
 // %ProgramData%, where every user may create folders; and nobody else.
 const wchar_t* const administratorsOnly = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// The token's own user owns it (OWNER RIGHTS stands for whoever that is, and replaces the owner's
+// implicit rights); the mandatory label High with no write-up, passed on to what is created inside,
+// refuses every write (WRITE_DAC and DELETE included) to a process below High integrity. An
+// elevated token may give its objects a label up to its own level.
+const wchar_t* const elevatedUserOnly = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;OW)S:(ML;OICI;NW;;;HI)";
 constexpr int mostFolderNames = 8;
 
 } // namespace
 
-SecurityDescriptor administratorsFolderSecurity()
+SecurityDescriptor protectedFolderSecurity(bool administrator)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(administratorsOnly, SDDL_REVISION_1, &descriptor,
-                                                             nullptr)
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            administrator ? administratorsOnly : elevatedUserOnly, SDDL_REVISION_1, &descriptor, nullptr)
         == FALSE) {
         descriptor = nullptr;
     }
     return {descriptor, &LocalFree};
 }
 
-std::string createAdministratorsFolder()
+std::string createProtectedFolder(bool administrator)
 {
     const std::string programData = programDataFolder();
-    const SecurityDescriptor descriptor = administratorsFolderSecurity();
+    const SecurityDescriptor descriptor = protectedFolderSecurity(administrator);
     if (programData.empty() || !descriptor) {
         return {};
     }

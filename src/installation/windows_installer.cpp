@@ -159,21 +159,24 @@ UpdateResult runInstaller(const std::string& packagePath, const std::string& ins
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
         // The last look at Cancel: nothing after this point can take the installation back.
         if (turn == Turn::cancelled || (observer.goOn != nullptr && !observer.goOn(observer.context))) {
-            return {UpdateOutcome::cancelled, "cancelled", false, 0};
+            return {.outcome = UpdateOutcome::cancelled, .why = "cancelled"};
         }
         if (turn == Turn::gaveUp) {
-            return {UpdateOutcome::installerBusy, "gave up waiting", result.installerRan, result.exitCode};
+            return {.outcome = UpdateOutcome::installerBusy,
+                    .why = "gave up waiting",
+                    .installerRan = result.installerRan,
+                    .exitCode = result.exitCode};
         }
         // The download and the wait may have taken minutes, in which the user may have opened
         // the application from the installed runtime: its files must not be replaced under it.
         if (!runtimeFolder.empty() && runtimeInUseNow(runtimeFolder)) {
-            return {UpdateOutcome::runtimeInUse, "runtime in use", false, 0};
+            return {.outcome = UpdateOutcome::runtimeInUse, .why = "runtime in use"};
         }
         if (observer.installerStarts != nullptr) {
             observer.installerStarts(observer.context);
         }
         if (!runOnce(installer, parameters, result.exitCode)) {
-            return {UpdateOutcome::failed, "not started", false, 0};
+            return {.outcome = UpdateOutcome::failed, .why = "not started"};
         }
         result.installerRan = true;
         result.outcome = outcomeOfExitCode(result.exitCode);

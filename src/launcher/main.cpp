@@ -93,16 +93,14 @@ int offerUpdate(const ProxyChoice& proxy, const TokenFacts& token, const ScopeDe
     openRunLog();
     logEvent("offer",
              {{"version", javaVerURL}, {"install-scope", scopeName(scope.scope)}, {"reason", scope.reason}});
-    InstallOptions options;
-    options.publishers = trustedPublishers;
-    options.administrator = token.administrator;
-    options.elevated = token.elevated;
-    options.proxy = proxy;
-    options.logFolder = openLogFolder();
-    options.runtimeFolder = replacedFolder;
-    options.runtimeInstalled = !javaVerReg.empty();
-    options.scope = scope.scope;
-    return winUI(javaVerReg.empty() ? 0 : 1, options);
+    return winUI(javaVerReg.empty() ? 0 : 1, {.publishers = trustedPublishers,
+                                              .administrator = token.administrator,
+                                              .elevated = token.elevated,
+                                              .proxy = proxy,
+                                              .logFolder = openLogFolder(),
+                                              .runtimeFolder = replacedFolder,
+                                              .runtimeInstalled = !javaVerReg.empty(),
+                                              .scope = scope.scope});
 }
 
 // What the check leaves for the Event Log is written once the application has started (or
@@ -158,19 +156,20 @@ int runLaunchSequence(const UpdatePolicy& policy, const TokenFacts& token)
                         {"check-period-minutes",
                          policy.checkPeriodIgnored ? "ignored" : std::to_string(policy.checkPeriodMinutes)},
                         {"install-scope", scopePolicyName(policy.installScope)}});
-    ScopeFacts scopeFacts;
-    scopeFacts.elevated = elevated;
-    scopeFacts.policy = policy.installScope;
-    scopeFacts.userRuntimeStarts = !javaVerReg.empty() && installed.scope == RuntimeScope::user;
-    scopeFacts.splitToken = token.splitToken;
-    scopeFacts.administrator = token.administrator;
-    const ScopeDecision scope = decideInstallScope(scopeFacts);
+    const ScopeDecision scope =
+        decideInstallScope({.elevated = elevated,
+                            .policy = policy.installScope,
+                            .userRuntimeStarts = !javaVerReg.empty() && installed.scope == RuntimeScope::user,
+                            .splitToken = token.splitToken,
+                            .administrator = token.administrator});
     // The start with the installed runtime is ready before the check: a check that would hold it
     // up makes it at the start deadline.
     const std::string installedDot = letToDot(javaVerReg);
     const RuntimeFolder installedRuntime =
         javaVerReg.empty() ? RuntimeFolder{} : runtimeFolderOf(installedDot, elevated);
-    ApplicationStart start{javawBelow(installedRuntime.folder), klvPath, token.administrator};
+    ApplicationStart start{.javaPath = javawBelow(installedRuntime.folder),
+                           .klvPath = klvPath,
+                           .administrator = token.administrator};
     ProxyChoice proxy;
     const CheckPlan plan = planUpdateCheck(policy, isExistingFile(start.javaPath), scope.scope);
     const CheckOutcome check = checkAroundStart(plan, proxy, start);
