@@ -15,19 +15,22 @@ void releaseOwnConsole()
     // The launcher prints nothing, so its standard handles are not missed; those of the console
     // are cleared with it, so that nothing later writes through a handle that names nothing, or
     // by then another object that reused its value. A handle redirected to a file or a pipe stays.
-    bool ofTheConsole[3] = {};
-    const DWORD standard[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
-    for (int at = 0; at < 3; ++at) {
-        const HANDLE handle = GetStdHandle(standard[at]);
-        ofTheConsole[at] =
-            handle != nullptr && handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_CHAR;
+    struct Standard {
+        DWORD which;
+        bool ofTheConsole;
+    };
+    Standard standard[] = {{STD_INPUT_HANDLE, false}, {STD_OUTPUT_HANDLE, false}, {STD_ERROR_HANDLE, false}};
+    for (Standard& handle : standard) {
+        HANDLE current = GetStdHandle(handle.which);
+        handle.ofTheConsole =
+            current != nullptr && current != INVALID_HANDLE_VALUE && GetFileType(current) == FILE_TYPE_CHAR;
     }
     if (FreeConsole() == FALSE) {
         return;
     }
-    for (int at = 0; at < 3; ++at) {
-        if (ofTheConsole[at]) {
-            (void)SetStdHandle(standard[at], nullptr);
+    for (const Standard& handle : standard) {
+        if (handle.ofTheConsole) {
+            (void)SetStdHandle(handle.which, nullptr);
         }
     }
 }

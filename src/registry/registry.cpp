@@ -164,21 +164,21 @@ std::vector<unsigned char> queryRegistryBytes(const std::string& key, const std:
     return {data.begin(), data.end()};
 }
 
-long long readTime(HKEY key, const char* name)
+long long readTime(HKEY key, const char* value)
 {
     unsigned long long time = 0;
     DWORD size = sizeof(time);
     DWORD type = REG_NONE;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(&time), &size) != ERROR_SUCCESS
+    if (RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<LPBYTE>(&time), &size) != ERROR_SUCCESS
         || type != REG_QWORD || size != sizeof(time) || time > static_cast<unsigned long long>(LLONG_MAX)) {
         return 0;
     }
     return static_cast<long long>(time);
 }
 
-bool writeTime(HKEY key, const char* name, long long time)
+bool writeTime(HKEY key, const char* value, long long time)
 {
     const auto data = static_cast<unsigned long long>(time);
-    return RegSetValueExA(key, name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data))
+    return RegSetValueExA(key, value, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data))
            == ERROR_SUCCESS;
 }
