@@ -36,11 +36,6 @@ bool updateUnderWay(void* /*context*/)
     return anotherLauncherUpdates();
 }
 
-CheckEnd endWithoutAnswer(bool started)
-{
-    return started ? CheckEnd::started : CheckEnd::notStarted;
-}
-
 } // namespace
 
 CheckOutcome checkAroundStart(const CheckPlan& plan, ProxyChoice& proxy, const ApplicationStart& installed)
@@ -48,7 +43,12 @@ CheckOutcome checkAroundStart(const CheckPlan& plan, ProxyChoice& proxy, const A
     if (plan.decision.action != CheckAction::check) {
         return {};
     }
-    const StartWait wait = plan.decision.wait;
+    // While another launcher updates the runtime, a start at once would run from a folder about to
+    // be replaced: the deadline's thread looks again then.
+    StartWait wait = plan.decision.wait;
+    if (wait == StartWait::atOnce && anotherLauncherUpdates()) {
+        wait = StartWait::deadline;
+    }
     // A network too slow last time: the application starts first, and before the network's
     // set-up, whose DLLs cost it time.
     StartWithoutAnswer atOnce{&installed, "late-last-time"};
@@ -64,7 +64,7 @@ CheckOutcome checkAroundStart(const CheckPlan& plan, ProxyChoice& proxy, const A
     const ServiceAnswer answer = askService(plan, proxy);
     CheckOutcome outcome{answer.newer ? CheckEnd::newer : CheckEnd::current, answer.unreachable};
     if (wait == StartWait::atOnce) {
-        outcome.end = endWithoutAnswer(startedAtOnce);
+        outcome.end = startedAtOnce ? CheckEnd::started : CheckEnd::notStarted;
     } else if (!takeStartBeforeDeadline(watch.get())) {
         switch (waitForDeadlineStart(*watch)) {
         case DeadlineStartEnd::started:
