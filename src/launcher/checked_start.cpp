@@ -53,6 +53,8 @@ CheckOutcome checkAroundStart(const CheckPlan& plan, ProxyChoice& proxy, const A
     // set-up, whose DLLs cost it time.
     StartWithoutAnswer atOnce{&installed, "late-last-time"};
     const bool startedAtOnce = wait == StartWait::atOnce && startWithoutAnswer(&atOnce);
+    // The check's budget counts the network's set-up and the thread's too.
+    const ProbeBudget budget = startProbeBudget();
     // The network is set up only for a start that needs it: a check, or a download. The thread
     // comes after the set-up, whose DLLs load under the loader lock that a new thread needs too.
     prepareNetwork();
@@ -61,7 +63,7 @@ CheckOutcome checkAroundStart(const CheckPlan& plan, ProxyChoice& proxy, const A
         wait == StartWait::deadline ? armStartDeadline({startWithoutAnswer, updateUnderWay, &atDeadline},
                                                        afterProcessStart(startDeadlineMilliseconds))
                                     : DeadlineStartHandle(nullptr, &endDeadlineStart);
-    const ServiceAnswer answer = askService(plan, proxy);
+    const ServiceAnswer answer = askService(plan, proxy, budget);
     CheckOutcome outcome{answer.newer ? CheckEnd::newer : CheckEnd::current, answer.unreachable};
     if (wait == StartWait::atOnce) {
         outcome.end = startedAtOnce ? CheckEnd::started : CheckEnd::notStarted;

@@ -75,7 +75,7 @@ int offerUpdate(const ProxyChoice& proxy, const TokenFacts& token, const ScopeDe
     // The programs that matter run from the runtime that the installation replaces: the
     // machine's for an installation for the machine, the user's own for one for the user. Looked
     // at before the turn, which may mean waiting behind another launcher's open question.
-    std::string replacedFolder = replacedRuntimeFolder(scope.scope);
+    const std::string replacedFolder = replacedRuntimeFolder(scope.scope);
     if (!replacedFolder.empty() && installedRuntimeInUse(replacedFolder)) {
         return 0;
     }
@@ -87,7 +87,6 @@ int offerUpdate(const ProxyChoice& proxy, const TokenFacts& token, const ScopeDe
         logEvent("not-offered", {{"version", javaVerURL}, {"installed-meanwhile", javaVerReg}});
         return 0;
     }
-    replacedFolder = replacedRuntimeFolder(scope.scope);
     // A question and an installation are slow anyway; the log is open for them, and Windows
     // Installer's log goes beside it.
     openRunLog();

@@ -80,9 +80,8 @@ CheckPlan planUpdateCheck(const UpdatePolicy& policy, bool runtimeUsable, Runtim
     return plan;
 }
 
-ServiceAnswer askService(const CheckPlan& plan, ProxyChoice& proxy)
+ServiceAnswer askService(const CheckPlan& plan, ProxyChoice& proxy, const ProbeBudget& budget)
 {
-    const ProbeBudget budget = startProbeBudget();
     proxy = decideProxy(serviceUrl, budget.proxyDecided);
     ProbeAnswer probe;
     ServiceAnswer answer;

@@ -6,6 +6,7 @@
 #include "network/proxy_settings.h"
 #include "policy.h"
 #include "update/check_schedule.h"
+#include "update/release_probe.h"
 #include "versions/runtime_choice.h"
 
 #include <optional>
@@ -30,9 +31,9 @@ struct ServiceAnswer {
     std::optional<LauncherEvent> unreachable{}; // for the Event Log, once the application is started
 };
 
-// Asks the service named by the plan through proxy (the network is set up already) and stores the
-// version it names in javaVerURL; the proxy becomes the run's choice for a download.
-ServiceAnswer askService(const CheckPlan& plan, ProxyChoice& proxy);
+// Asks the service named by the plan through proxy within budget (the network is set up already)
+// and stores the version it names in javaVerURL; the proxy becomes the run's choice for a download.
+ServiceAnswer askService(const CheckPlan& plan, ProxyChoice& proxy, const ProbeBudget& budget);
 
 // Remembers what the service said for the next starts: its answer, its wait, and whether the check
 // missed the start deadline. startedWithoutAnswer: the application runs already, so the answer is
