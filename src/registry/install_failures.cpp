@@ -26,23 +26,45 @@ bool setNumber(HKEY key, const char* name, DWORD number)
            == ERROR_SUCCESS;
 }
 
+// The record of version as it stands, or a new one where it is another version's.
+FailedInstallations recordOf(const std::string& version)
+{
+    FailedInstallations record = readFailedInstallations();
+    if (record.version != version) {
+        record = FailedInstallations{.version = version};
+    }
+    return record;
+}
+
+// Writes the whole record; false when any of its values could not be written.
+bool storeRecord(const FailedInstallations& record)
+{
+    const RegistryKey key = openLauncherStateForWriting();
+    return key && writeText(key.get(), versionValue, record.version)
+           && setNumber(key.get(), countValue, record.count)
+           && setNumber(key.get(), exitCodeValue, record.lastExitCode)
+           && setNumber(key.get(), attemptsValue, record.failedAttempts)
+           && writeTime(key.get(), attemptTimeValue, record.lastAttemptAt);
+}
+
 } // namespace
 
 FailedInstallations readFailedInstallations()
 {
+    const RegistryKey key = openKeyForReading(HKEY_CURRENT_USER, launcherStateKey);
+    if (!key) {
+        return {};
+    }
     FailedInstallations record;
-    record.version =
-        queryRegistryText(launcherStateKey, versionValue, HKEY_CURRENT_USER, longestVersionBytes);
-    const bool counted =
-        queryRegistryNumber(launcherStateKey, countValue, HKEY_CURRENT_USER, record.count)
-        && queryRegistryNumber(launcherStateKey, exitCodeValue, HKEY_CURRENT_USER, record.lastExitCode);
+    record.version = readText(key.get(), versionValue, longestVersionBytes);
+    const bool counted = readNumber(key.get(), countValue, record.count)
+                         && readNumber(key.get(), exitCodeValue, record.lastExitCode);
     if (!counted || !isLetterVersion(record.version) || record.count > largestSensibleCount) {
         return {};
     }
     // Attempts are counted only where a record of the version is; a value of another kind is none.
-    const RegistryKey key = openKeyForReading(HKEY_CURRENT_USER, launcherStateKey);
-    record.lastAttemptAt = key ? readTime(key.get(), attemptTimeValue) : 0;
-    if (!key || !readNumber(key.get(), attemptsValue, record.failedAttempts)
+    record.lastAttemptAt = readTime(key.get(), attemptTimeValue);
+    if (!readNumber(key.get(), attemptsValue, record.failedAttempts)
         || record.failedAttempts > largestSensibleCount || record.lastAttemptAt == 0) {
         record.failedAttempts = 0;
         record.lastAttemptAt = 0;
@@ -52,30 +74,18 @@ FailedInstallations readFailedInstallations()
 
 unsigned long recordFailedInstallation(const std::string& version, unsigned long exitCode)
 {
-    const FailedInstallations previous = readFailedInstallations();
-    const bool same = previous.version == version;
-    const DWORD count = same ? previous.count + 1 : 1;
-    const DWORD code = exitCode;
-    const RegistryKey key = openLauncherStateForWriting();
-    const bool stored = key && writeText(key.get(), versionValue, version)
-                        && setNumber(key.get(), countValue, count)
-                        && setNumber(key.get(), exitCodeValue, code)
-                        && (same || RegDeleteValueA(key.get(), attemptsValue) != ERROR_ACCESS_DENIED);
-    return stored ? count : 0;
+    FailedInstallations record = recordOf(version);
+    ++record.count;
+    record.lastExitCode = exitCode;
+    return storeRecord(record) ? record.count : 0;
 }
 
 unsigned long recordFailedAttempt(const std::string& version, long long now)
 {
-    const FailedInstallations previous = readFailedInstallations();
-    const bool same = previous.version == version;
-    const DWORD attempts = same ? previous.failedAttempts + 1 : 1;
-    const RegistryKey key = openLauncherStateForWriting();
-    const bool stored = key && writeText(key.get(), versionValue, version)
-                        && setNumber(key.get(), countValue, same ? previous.count : 0)
-                        && setNumber(key.get(), exitCodeValue, same ? previous.lastExitCode : 0)
-                        && setNumber(key.get(), attemptsValue, attempts)
-                        && writeTime(key.get(), attemptTimeValue, now);
-    return stored ? attempts : 0;
+    FailedInstallations record = recordOf(version);
+    ++record.failedAttempts;
+    record.lastAttemptAt = now;
+    return storeRecord(record) ? record.failedAttempts : 0;
 }
 
 void clearFailedInstallations()
