@@ -25,38 +25,34 @@ bool IsRunAsAdmin()
     return isAdmin == TRUE;
 }
 
-bool IsElevated()
-{
-    // The thread's own token where it impersonates one, as CheckTokenMembership tests it.
-    HANDLE token = nullptr;
-    if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) == FALSE
-        && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) == FALSE) {
-        return IsRunAsAdmin();
-    }
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    const bool elevated =
-        GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) != FALSE
-        && elevation.TokenIsElevated != 0;
-    (void)CloseHandle(token);
-    return elevated || IsRunAsAdmin();
-}
-
 TokenFacts readTokenFacts()
 {
     TokenFacts facts;
     facts.administrator = IsRunAsAdmin();
-    facts.elevated = IsElevated();
+    // The thread's own token where it impersonates one, as CheckTokenMembership tests it.
     HANDLE token = nullptr;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) != FALSE) {
-        TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
-        DWORD size = 0;
-        // Unreadable, it counts as split: the installation then stays the machine's, as before.
-        facts.splitToken = GetTokenInformation(token, TokenElevationType, &type, sizeof(type), &size) == FALSE
-                           || type != TokenElevationTypeDefault;
-        (void)CloseHandle(token);
-    } else {
+    if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) == FALSE
+        && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) == FALSE) {
+        // Nothing to read: the installation stays the machine's, as before there was a choice.
+        facts.elevated = facts.administrator;
         facts.splitToken = true;
+        return facts;
     }
+    TOKEN_ELEVATION elevation{};
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    facts.elevated =
+        (GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) != FALSE
+         && elevation.TokenIsElevated != 0)
+        || facts.administrator;
+    // Unreadable, it counts as split, for the same reason.
+    facts.splitToken = GetTokenInformation(token, TokenElevationType, &type, sizeof(type), &size) == FALSE
+                       || type != TokenElevationTypeDefault;
+    (void)CloseHandle(token);
     return facts;
+}
+
+bool IsElevated()
+{
+    return readTokenFacts().elevated;
 }
