@@ -1,6 +1,4 @@
 // The start without the check's answer: at once, or at the deadline on a thread of its own.
-#include <winsock2.h> // libcurl's header, through the network's, needs it before windows.h
-
 #include "checked_start.h"
 
 #include "diagnostics/log.h"
