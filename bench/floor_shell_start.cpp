@@ -3,7 +3,10 @@
 // in the manifest's UTF-8 code page; under Wine its conversion to the wide call loads ole32), in
 // a program that imports only what that start needs (kernel32, shell32) and carries the
 // launcher's manifest. No C runtime: its start-up is a cost of the launcher, not of the limit.
-//   floor-shell-start <javaw.exe> <arguments> <folder> <verb>
+// With "stay", it stays until javaw.exe has ended, as a launcher whose check goes on behind the
+// start stays: under Wine a process that ends at once delays its child's start by about 0.1 s,
+// which such a launcher never pays.
+//   floor-shell-start <javaw.exe> <arguments> <folder> <verb> [stay]
 #include <windows.h>
 
 #include <shellapi.h>
@@ -23,7 +26,7 @@ extern "C" void floorStart()
 {
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (argv == nullptr || count != 5) {
+    if (argv == nullptr || count < 5 || count > 6) {
         ExitProcess(2);
     }
     for (int at = 0; at < 4; ++at) {
@@ -40,6 +43,8 @@ extern "C" void floorStart()
     sei.lpDirectory = narrowArguments[2];
     sei.lpVerb = narrowArguments[3];
     sei.nShow = SW_HIDE;
-    (void)ShellExecuteExA(&sei);
+    if (ShellExecuteExA(&sei) && sei.hProcess != nullptr && count == 6) {
+        (void)WaitForSingleObject(sei.hProcess, INFINITE);
+    }
     ExitProcess(0);
 }
