@@ -280,37 +280,46 @@ TEST(CheckSchedule, ACheckAtEveryStartUnlessThePeriodOrTheServicesWaitSaysOtherw
     const char* const v = "8u472b08"; // the remembered answer
     const char* const s = "https://api.adoptium.net/x86";
     const char* const mirror = "https://mirror.example/x86";
-    // Period, runtime installed, now, last check, its version, the service's wait; the version
-    // newer than the installed one and withdrawn after failed installations; this start's service
-    // and the remembered one's.
+    // A runtime installed, an answer remembered a minute ago, no period; then what makes each row.
+    const CheckFacts base{.runtimeInstalled = true, .now = now, .lastCheck = now - 60, .lastVersion = v};
+    const auto period = [&](unsigned long minutes, long long last) {
+        return with(base, [=](CheckFacts& f) { f.periodMinutes = minutes, f.lastCheck = last; });
+    };
+    const auto waitUntil = [&](long long until) {
+        return with(base, [=](CheckFacts& f) { f.lastCheck = 0, f.lastVersion = "", f.notBefore = until; });
+    };
+    const auto newer = [&](bool withdrawn) {
+        return with(period(60, now - 60),
+                    [=](CheckFacts& f) { f.lastVersionNewer = true, f.lastVersionWithdrawn = withdrawn; });
+    };
+    const auto otherService = [&](CheckFacts f) {
+        f.service = s, f.lastService = mirror;
+        return f;
+    };
     const struct {
         const char* row;
         CheckFacts facts;
         CheckAction action;
     } cases[] = {
-        {"no period", {0, true, now, now - 60, v, 0}, CheckAction::check},
-        {"within the period", {60, true, now, now - 59 * 60, v, 0}, CheckAction::skipPeriod},
-        {"the period is over", {60, true, now, now - hour, v, 0}, CheckAction::check},
-        {"nothing remembered", {60, true, now, 0, "", 0}, CheckAction::check},
-        {"remembered in the future: the clock went back",
-         {60, true, now, now + 60, v, 0},
+        {"no period", base, CheckAction::check},
+        {"within the period", period(60, now - 59 * 60), CheckAction::skipPeriod},
+        {"the period is over", period(60, now - hour), CheckAction::check},
+        {"nothing remembered", with(period(60, 0), [](CheckFacts& f) { f.lastVersion = ""; }),
          CheckAction::check},
-        {"no runtime: always a check", {60, false, now, now - 60, v, now + hour}, CheckAction::check},
-        {"the service's wait", {0, true, now, 0, "", now + hour}, CheckAction::skipServiceWait},
-        {"the service's wait is over", {0, true, now, 0, "", now}, CheckAction::check},
-        {"a wait more than a day ahead is ignored",
-         {0, true, now, 0, "", now + 25 * hour},
+        {"remembered in the future: the clock went back", period(60, now + 60), CheckAction::check},
+        {"no runtime: always a check",
+         with(period(60, now - 60),
+              [&](CheckFacts& f) { f.runtimeInstalled = false, f.notBefore = now + hour; }),
          CheckAction::check},
+        {"the service's wait", waitUntil(now + hour), CheckAction::skipServiceWait},
+        {"the service's wait is over", waitUntil(now), CheckAction::check},
+        {"a wait more than a day ahead is ignored", waitUntil(now + 25 * hour), CheckAction::check},
         // A remembered answer that would lead to a question is asked again: the vendor may have
         // moved on, and the download follows the service's answer of now.
-        {"remembered newer", {60, true, now, now - 60, v, 0, true}, CheckAction::check},
-        {"remembered newer, withdrawn", {60, true, now, now - 60, v, 0, true, true}, CheckAction::skipPeriod},
-        {"another service answered",
-         {60, true, now, now - 60, v, 0, false, false, s, mirror},
-         CheckAction::check},
-        {"another service asked to wait",
-         {0, true, now, 0, "", now + hour, false, false, s, mirror},
-         CheckAction::check},
+        {"remembered newer", newer(false), CheckAction::check},
+        {"remembered newer, withdrawn", newer(true), CheckAction::skipPeriod},
+        {"another service answered", otherService(period(60, now - 60)), CheckAction::check},
+        {"another service asked to wait", otherService(waitUntil(now + hour)), CheckAction::check},
     };
     for (const auto& row : cases) {
         EXPECT_EQ(decideUpdateCheck(row.facts).action, row.action) << row.row;
