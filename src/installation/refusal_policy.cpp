@@ -27,10 +27,10 @@ bool failedWithoutThePackagesFault(const UpdateResult& result)
            || (result.outcome == UpdateOutcome::refused && !result.packageAtFault);
 }
 
-bool versionWithdrawn(const FailedInstallations& record, const std::string& version, bool runtimeInstalled,
+bool versionWithdrawn(const FailedInstallations& record, const std::string& version, bool runtimeUsable,
                       long long now)
 {
-    if (!runtimeInstalled || version.empty() || record.version != version) {
+    if (!runtimeUsable || version.empty() || record.version != version) {
         return false;
     }
     // A time ahead of now says the clock went back: the rest's start is unknown, and it is over.

@@ -28,8 +28,8 @@ constexpr long long restAfterFailedAttemptsSeconds = 24LL * 60 * 60;
 
 // Whether version is no longer offered now (seconds since 1970, UTC) by the record of failures:
 // counted failed installations reached their limit, or the failed attempts theirs within the
-// rest. Never without a runtime installed: nothing else could start.
-bool versionWithdrawn(const FailedInstallations& record, const std::string& version, bool runtimeInstalled,
+// rest. Never without a usable runtime installed (its javaw.exe exists): nothing else could start.
+bool versionWithdrawn(const FailedInstallations& record, const std::string& version, bool runtimeUsable,
                       long long now);
 
 // True when the file's first bytes are those of an OLE compound file, as every Windows Installer

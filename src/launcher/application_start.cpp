@@ -38,7 +38,13 @@ bool startApplication(const ApplicationStart& start)
     const HRESULT com = enterComApartment(COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE);
     // The shell shows its own message for a start it cannot make.
     const bool started = ShellExecuteExA(&sei) != FALSE;
-    const DWORD error = started ? ERROR_SUCCESS : GetLastError();
+    DWORD error = started ? ERROR_SUCCESS : GetLastError();
+    // The shell's own message box may leave no error behind (Wine's does); its code then stands
+    // in hInstApp (SE_ERR_FNF is 2, as ERROR_FILE_NOT_FOUND is, and so on up to 32).
+    const auto shellCode = reinterpret_cast<INT_PTR>(sei.hInstApp);
+    if (!started && error == ERROR_SUCCESS && shellCode > 0 && shellCode <= 32) {
+        error = static_cast<DWORD>(shellCode);
+    }
     if (SUCCEEDED(com)) {
         leaveComApartment();
     }

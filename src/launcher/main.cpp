@@ -64,8 +64,12 @@ int offerUpdate(const ProxyChoice& proxy, const TokenFacts& token, const ScopeDe
     }
     // A version that failed to install again and again (a user who is no administrator, a
     // machine that refuses it), or whose download keeps failing, is not offered at every start;
-    // without a runtime there is nothing else to start, so then the question still comes.
-    if (versionWithdrawn(failures, javaVerURL, !javaVerReg.empty(), utcSecondsNow())) {
+    // without a runtime that can start (its javaw.exe gone, or none at all) there is nothing else
+    // to start, so then the question still comes.
+    const bool runtimeUsable =
+        !javaVerReg.empty()
+        && isExistingFile(javawBelow(runtimeFolderOf(letToDot(javaVerReg), token.elevated).folder));
+    if (versionWithdrawn(failures, javaVerURL, runtimeUsable, utcSecondsNow())) {
         logEvent("not-offered", {{"version", javaVerURL},
                                  {"failed-installations", std::to_string(failures.count)},
                                  {"last-exit-code", std::to_string(failures.lastExitCode)},

@@ -40,8 +40,9 @@ CheckFacts gatherFacts(const UpdatePolicy& policy, const RememberedCheck& rememb
     if (facts.lastVersionNewer) {
         // Only then can the record of failed installations or a running runtime change the
         // decision.
-        facts.lastVersionWithdrawn = versionWithdrawn(readFailedInstallations(), remembered.version,
-                                                      facts.runtimeInstalled, facts.now);
+        facts.lastVersionWithdrawn =
+            versionWithdrawn(readFailedInstallations(), remembered.version,
+                             facts.runtimeInstalled && facts.runtimeUsable, facts.now);
         // The programs that matter run from the runtime that an upgrade replaces.
         const std::string replaced =
             facts.lastVersionWithdrawn ? std::string() : replacedRuntimeFolder(installScope);

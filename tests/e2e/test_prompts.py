@@ -605,6 +605,14 @@ class Recovery(UpdateScenario):
         self.assertEqual(run.boxes, [])
         self.assertStarted(run, folder)
         self.assertIn(" not-offered version=8u472b08 failed-installations=2 ", self.prefix.launcher_log())
+        # A runtime whose javaw.exe is gone starts nothing: the version is offered again, and the
+        # shell's failed start (its own "File not found" box) is in the Event Log with its code.
+        self.prefix.windows_to_unix(folder + r"bin\javaw.exe").unlink()
+        run = self.prefix.run_launcher(answers=["no", "ok"])
+        self.assertEqual([box.caption for box in run.boxes], [ENGLISH["newJava"][0], "Error"])
+        self.assertIn(" verb=open result=failed error=2\r\n", self.prefix.launcher_log())
+        self.assertEqual(rig.reported_events(run.trace),
+                         [("error", 1004, ["the shell could not start javaw.exe, error 2"])])
 
 
 class ElevatedLauncher(UpdateScenario):
