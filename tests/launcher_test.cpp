@@ -85,32 +85,21 @@ TEST(Elevation, AnAdministratorOrAnElevatedTokenIsElevated)
     EXPECT_TRUE(IsElevated());
 }
 
-namespace {
-
-// What the deadline's thread did, through the actions it was given.
-struct Recorded {
-    LONG starts = 0;
-    bool startSucceeds = true;
-};
-
-bool recordStart(void* context)
-{
-    auto* recorded = static_cast<Recorded*>(context);
-    InterlockedIncrement(&recorded->starts);
-    return recorded->startSucceeds;
-}
-
-bool realTurn(void* /*context*/)
-{
-    return anotherLauncherUpdates();
-}
-
-} // namespace
-
 // The answer and the deadline race for the one start: whichever comes first has it, and the
 // application is started at most once, never while another launcher updates the runtime.
 TEST(StartDeadline, WhicheverComesFirstHasTheStartAndAnotherLaunchersUpdateHoldsItBack)
 {
+    // What the deadline's thread did, through the actions it was given; the turn is the real one.
+    struct Recorded {
+        LONG starts = 0;
+        bool startSucceeds = true;
+    };
+    const auto recordStart = +[](void* context) {
+        auto* recorded = static_cast<Recorded*>(context);
+        InterlockedIncrement(&recorded->starts);
+        return recorded->startSucceeds;
+    };
+    const auto realTurn = +[](void*) { return anotherLauncherUpdates(); };
     const auto now = std::chrono::steady_clock::now();
     const auto later = now + std::chrono::seconds(30);
     using End = DeadlineStartEnd;
@@ -216,14 +205,11 @@ TEST(EventMessages, EachEventHasItsTextInTheFiveLanguages)
     // Each ID's own English text, with its facts where they belong.
     const std::map<unsigned long, std::wstring> english = {
         {1000, L"installed the Java runtime 8u482b08 (installed for: 1603)."},
-        {1001, L"refused the package of the Java runtime 8u482b08 and did not run it. Reason: 1603. Signer: "
-               L"msiexec-"},
-        {1002, L"could not install the Java runtime 8u482b08 (exit code 1603). Its log is kept as "
-               L"msiexec-8u482b08.log"},
-        {1003, L"Java runtime 8u482b08 failed 1603 times for this user: the launcher no longer offers this "
-               L"version"},
+        {1001, L"8u482b08 and did not run it. Reason: 1603. Signer: msiexec-8u482b08.log"},
+        {1002, L"could not install the Java runtime 8u482b08 (exit code 1603). Its log is kept as msiexec-"},
+        {1003, L"Java runtime 8u482b08 failed 1603 times for this user: the launcher no longer offers"},
         {1004, L"application could not be started. Reason: 8u482b08."},
-        {1005, L"could not reach the release service 8u482b08 (1603). It reports this at most once a day"}};
+        {1005, L"could not reach the release service 8u482b08 (1603). It reports this at most once"}};
     for (unsigned long id = runtimeInstalledEvent; id <= serviceUnreachableEvent; ++id) {
         for (const DWORD language : {0x0409UL, 0x0407UL, 0x0C0AUL, 0x040CUL, 0x0413UL}) {
             wchar_t text[1024] = L"";

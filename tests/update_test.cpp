@@ -292,10 +292,7 @@ TEST(CheckSchedule, ACheckAtEveryStartUnlessThePeriodOrTheServicesWaitSaysOtherw
         return with(period(60, now - 60),
                     [=](CheckFacts& f) { f.lastVersionNewer = true, f.lastVersionWithdrawn = withdrawn; });
     };
-    const auto otherService = [&](CheckFacts f) {
-        f.service = s, f.lastService = mirror;
-        return f;
-    };
+    const auto otherService = [&](CheckFacts& f) { f.service = s, f.lastService = mirror; };
     const struct {
         const char* row;
         CheckFacts facts;
@@ -318,8 +315,8 @@ TEST(CheckSchedule, ACheckAtEveryStartUnlessThePeriodOrTheServicesWaitSaysOtherw
         // moved on, and the download follows the service's answer of now.
         {"remembered newer", newer(false), CheckAction::check},
         {"remembered newer, withdrawn", newer(true), CheckAction::skipPeriod},
-        {"another service answered", otherService(period(60, now - 60)), CheckAction::check},
-        {"another service asked to wait", otherService(waitUntil(now + hour)), CheckAction::check},
+        {"another service answered", with(period(60, now - 60), otherService), CheckAction::check},
+        {"another service asked to wait", with(waitUntil(now + hour), otherService), CheckAction::check},
     };
     for (const auto& row : cases) {
         EXPECT_EQ(decideUpdateCheck(row.facts).action, row.action) << row.row;
@@ -371,14 +368,10 @@ TEST(CheckSchedule, TheStartWaitsForTheWholeCheckOnlyWhereNothingCouldStartOrAQu
     using A = CheckAction;
     using W = StartWait;
     // A usable runtime, this service remembered with an answer newer than the installed one.
-    const CheckFacts newer{.runtimeInstalled = true,
-                           .now = now,
-                           .lastCheck = t,
-                           .lastVersion = v,
-                           .lastVersionNewer = true,
-                           .service = s,
-                           .lastService = s};
     const CheckFacts usable{.runtimeInstalled = true, .now = now, .service = s};
+    const CheckFacts newer = with(usable, [&](CheckFacts& f) {
+        f.lastCheck = t, f.lastVersion = v, f.lastVersionNewer = true, f.lastService = s;
+    });
     const struct {
         const char* row;
         CheckFacts facts;
