@@ -36,15 +36,17 @@ FailedInstallations recordOf(const std::string& version)
     return record;
 }
 
-// Writes the whole record; false when any of its values could not be written.
+// Writes the whole record; false when any of its values could not be written. The version goes
+// last: a launcher ended half-way leaves the numbers of a new version under the old one, which is
+// no longer offered, and never the old version's counts under the new one.
 bool storeRecord(const FailedInstallations& record)
 {
     const RegistryKey key = openLauncherStateForWriting();
-    return key && writeText(key.get(), versionValue, record.version)
-           && setNumber(key.get(), countValue, record.count)
+    return key && setNumber(key.get(), countValue, record.count)
            && setNumber(key.get(), exitCodeValue, record.lastExitCode)
            && setNumber(key.get(), attemptsValue, record.failedAttempts)
-           && writeTime(key.get(), attemptTimeValue, record.lastAttemptAt);
+           && writeTime(key.get(), attemptTimeValue, record.lastAttemptAt)
+           && writeText(key.get(), versionValue, record.version);
 }
 
 } // namespace

@@ -93,9 +93,7 @@ class SixtyFourBitLine(UpdateScenario):
         self.assertEqual(run.exit_code, 0)
         self.assertInstallerRan(run, True, for_user=True)
         self.assertStarted(run, r"C:\Program Files\Eclipse Adoptium\jre-8.0.492.9-hotspot" + "\\")
-        log = self.prefix.launcher_log()
-        self.assertRegex(log, r" policy .* install-scope=user\r\n")
-        self.assertIn(" offer version=8u492b09 install-scope=user reason=policy\r\n", log)
+        self.assertIn(" offer version=8u492b09 install-scope=user reason=policy\r\n", self.prefix.launcher_log())
 
     def test_a_32_bit_runtime_is_not_this_lines_runtime(self):
         self.offer_installer()
