@@ -15,7 +15,7 @@ struct InstallationFacts {
     std::string installed{};       // installed: the version read back from the registry
     bool installedForUser = false; // installed: the runtime read back is the user's own
     unsigned long failures = 0;    // the failed installations of offered stored now; 0: none counted
-    bool runtimeInstalled = false; // a runtime was installed before: only then is a version withdrawn
+    bool runtimeInstalled = false; // a runtime that can start was there: only then is a version withdrawn
 };
 
 // A runtime installed: information. A package refused: a warning with the reason and the signer.

@@ -185,7 +185,7 @@ UpdateResult callJavaAPI(std::string& version, const std::string& apiUrl, const 
         (void)RemoveDirectoryW(widen(ownFolder).c_str());
     }
     InstallationFacts facts{result, version};
-    facts.runtimeInstalled = options.runtimeInstalled;
+    facts.runtimeInstalled = options.runtimeUsable;
     if (countsAsFailedInstallation(result)) {
         facts.failures = recordFailedInstallation(version, result.exitCode);
         logEvent("failed-installation",

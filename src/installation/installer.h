@@ -28,9 +28,9 @@ struct InstallOptions {
     // Where a runtime is installed already, the folder that its upgrade replaces; empty when
     // none is.
     std::string runtimeFolder;
-    // A runtime is installed (the machine's or the user's): a version that fails too often is then
-    // no longer offered.
-    bool runtimeInstalled = false;
+    // A runtime that can start is installed (the machine's or the user's, its javaw.exe there): a
+    // version that fails too often is then no longer offered.
+    bool runtimeUsable = false;
     // For whom Windows Installer installs the runtime: the machine, or the user alone.
     RuntimeScope scope = RuntimeScope::machine;
 };

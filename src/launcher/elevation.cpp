@@ -51,8 +51,3 @@ TokenFacts readTokenFacts()
     (void)CloseHandle(token);
     return facts;
 }
-
-bool IsElevated()
-{
-    return readTokenFacts().elevated;
-}

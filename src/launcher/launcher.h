@@ -24,16 +24,14 @@ extern std::vector<std::string> trustedPublishers;
 // launcher starts the application with "runas" then.
 bool IsRunAsAdmin();
 
-// True when the calling thread's effective token is elevated (TokenElevation) or holds the
-// Administrators group. UAC splits the tokens of other groups and privileges too (Backup
-// Operators, holders of SeBackupPrivilege or SeDebugPrivilege): started "as administrator" such a
-// user runs elevated without being an administrator. Every rule that keeps the user's unelevated
-// programs from steering an elevated launcher asks this.
-bool IsElevated();
-
-// What the launcher's token says of its user, read once at the start of a run.
+// What the calling thread's effective token says of its user, read once at the start of a run.
 struct TokenFacts {
-    bool elevated = false;      // IsElevated()
+    // The token is elevated (TokenElevation) or holds the Administrators group. UAC splits the
+    // tokens of other groups and privileges too (Backup Operators, holders of SeBackupPrivilege or
+    // SeDebugPrivilege): started "as administrator" such a user runs elevated without being an
+    // administrator. Every rule that keeps the user's unelevated programs from steering an
+    // elevated launcher asks this.
+    bool elevated = false;
     bool administrator = false; // IsRunAsAdmin()
     // UAC gave the user a pair of tokens (TokenElevationType Full or Limited): the user can become
     // an administrator. A standard user's token, and any token with UAC off, is of type Default.

@@ -102,7 +102,7 @@ int offerUpdate(const ProxyChoice& proxy, const TokenFacts& token, const ScopeDe
                                               .proxy = proxy,
                                               .logFolder = openLogFolder(),
                                               .runtimeFolder = replacedFolder,
-                                              .runtimeInstalled = !javaVerReg.empty(),
+                                              .runtimeUsable = runtimeUsable,
                                               .scope = scope.scope});
 }
 
