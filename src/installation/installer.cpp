@@ -57,16 +57,6 @@ UpdateResult ended(UpdateOutcome outcome, const char* why)
     return {.outcome = outcome, .why = why};
 }
 
-// The package's first bytes, read through the handle that holds it.
-std::string packageStart(HANDLE package)
-{
-    char bytes[8] = {};
-    DWORD read = 0;
-    OVERLAPPED fromTheStart{};
-    return ReadFile(package, bytes, sizeof(bytes), &read, &fromTheStart) != FALSE ? std::string(bytes, read)
-                                                                                  : std::string();
-}
-
 // Only a package that its publisher signed, of the version that was offered, is run: a
 // tampered service or mirror can neither slip in another signer's package nor an older one.
 // Why the package is not run (refused, or the user cancelled meanwhile); nothing when it passes.
@@ -79,7 +69,8 @@ std::optional<UpdateResult> reasonNotToRun(HANDLE package, const std::string& pa
         return ended(UpdateOutcome::cancelled, "cancelled");
     }
     // A proxy's page or an error document is no package at all, whatever it would say of itself.
-    if (!isWindowsInstallerPackage(packageStart(package))) {
+    // Read through the handle that holds the package, so that it is the file that is run.
+    if (!isWindowsInstallerPackage(readFileStart(package, compoundFileSignatureBytes))) {
         logEvent("package", {{"verdict", "refused"}, {"why", "not-a-package"}});
         return ended(UpdateOutcome::refused, "not-a-package");
     }

@@ -5,7 +5,8 @@ namespace {
 
 // An OLE compound file's signature, the first eight bytes of every .msi.
 const char compoundFileSignature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
-constexpr std::string::size_type signatureBytes = sizeof(compoundFileSignature) - 1;
+constexpr std::string::size_type signatureBytes = compoundFileSignatureBytes;
+static_assert(sizeof(compoundFileSignature) - 1 == signatureBytes);
 
 UpdateResult refused(const char* why, bool packageAtFault, const std::string& signer = {})
 {

@@ -32,6 +32,9 @@ constexpr long long restAfterFailedAttemptsSeconds = 24LL * 60 * 60;
 bool versionWithdrawn(const FailedInstallations& record, const std::string& version, bool runtimeUsable,
                       long long now);
 
+// How many of a file's first bytes tell an OLE compound file.
+constexpr unsigned long compoundFileSignatureBytes = 8;
+
 // True when the file's first bytes are those of an OLE compound file, as every Windows Installer
 // package is: anything else (a proxy's page, an error document) is refused before its signature is
 // even looked at.

@@ -94,12 +94,20 @@ std::string readFileStart(const std::string& path, unsigned long maxBytes)
     if (file == INVALID_HANDLE_VALUE) {
         return {};
     }
+    std::string bytes = readFileStart(file, maxBytes);
+    (void)CloseHandle(file);
+    return bytes;
+}
+
+std::string readFileStart(HANDLE file, unsigned long maxBytes)
+{
     // Only a file on a disk: a pipe's read (\\.\pipe\...) could wait for ever.
     std::string bytes(maxBytes, '\0');
     DWORD read = 0;
-    const bool done = GetFileType(file) == FILE_TYPE_DISK
-                      && ReadFile(file, bytes.data(), static_cast<DWORD>(maxBytes), &read, nullptr) != FALSE;
-    (void)CloseHandle(file);
+    OVERLAPPED fromTheStart{};
+    const bool done =
+        GetFileType(file) == FILE_TYPE_DISK
+        && ReadFile(file, bytes.data(), static_cast<DWORD>(maxBytes), &read, &fromTheStart) != FALSE;
     bytes.resize(done ? read : 0);
     return bytes;
 }

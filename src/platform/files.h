@@ -34,3 +34,7 @@ bool isPlainFile(HANDLE file);
 // The first bytes of the file at path, at most maxBytes of them; empty when it cannot be read.
 // The file is opened for reading only, sharing every access, so that nothing waits for it.
 std::string readFileStart(const std::string& path, unsigned long maxBytes);
+
+// The same through a handle already open for reading (synchronous I/O): the bytes from the file's
+// start, wherever the handle's position stands.
+std::string readFileStart(HANDLE file, unsigned long maxBytes);
