@@ -32,6 +32,27 @@ bool tokenIsElevated()
            && CheckTokenMembership(nullptr, administrators, &member) && member;
 }
 
+// Appends text to the record in one write, one process at a time: two applications started at
+// the same moment (two launchers) would otherwise overwrite each other's lines, as the C
+// runtime's append mode seeks to the end and writes in two steps.
+bool appendRecord(const std::string& text)
+{
+    HANDLE turn = CreateMutexA(nullptr, FALSE, "Local\\klv-javaw-standin-record");
+    if (turn != nullptr) {
+        (void)WaitForSingleObject(turn, 10000);
+    }
+    FILE* record = std::fopen(recordPath().c_str(), "ab");
+    const bool written = record != nullptr && std::fwrite(text.data(), 1, text.size(), record) == text.size();
+    if (record != nullptr) {
+        std::fclose(record);
+    }
+    if (turn != nullptr) {
+        (void)ReleaseMutex(turn);
+        (void)CloseHandle(turn);
+    }
+    return written;
+}
+
 } // namespace
 
 int main()
@@ -41,27 +62,19 @@ int main()
     char module[MAX_PATH * 4];
     const DWORD moduleLength = GetModuleFileNameA(nullptr, module, sizeof(module));
 
-    FILE* record = std::fopen(recordPath().c_str(), "ab");
-    if (record == nullptr) {
+    const std::string text = "module=" + std::string(module, moduleLength) + "\r\ncommandline="
+                             + GetCommandLineA() + "\r\ndirectory=" + std::string(directory, directoryLength)
+                             + "\r\nelevated=" + (tokenIsElevated() ? "yes" : "no") + "\r\n";
+    if (!appendRecord(text)) {
         return 2;
     }
-    std::fprintf(record, "module=%.*s\r\n", static_cast<int>(moduleLength), module);
-    std::fprintf(record, "commandline=%s\r\n", GetCommandLineA());
-    std::fprintf(record, "directory=%.*s\r\n", static_cast<int>(directoryLength), directory);
-    std::fprintf(record, "elevated=%s\r\n", tokenIsElevated() ? "yes" : "no");
-    std::fclose(record);
-
     // KLV_JAVAW_LINGER_SECONDS keeps the "application" running for a while, so a test can tell
     // whether the launcher waits for it.
     char linger[16];
     const DWORD lingerLength = GetEnvironmentVariableA("KLV_JAVAW_LINGER_SECONDS", linger, sizeof(linger));
     if (lingerLength > 0 && lingerLength < sizeof(linger)) {
         Sleep(static_cast<DWORD>(std::strtoul(linger, nullptr, 10)) * 1000);
-        record = std::fopen(recordPath().c_str(), "ab");
-        if (record != nullptr) {
-            std::fprintf(record, "ended=yes\r\n");
-            std::fclose(record);
-        }
+        (void)appendRecord("ended=yes\r\n");
     }
     return 0;
 }
